@@ -1,0 +1,59 @@
+# Helpers shared by the project's CMakeLists files.
+
+# Warnings for the project's own code (not for the third-party libraries).
+function(quorvane_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# A GoogleTest program, registered once with ctest (Wine start-up dominates, so one process
+# runs all of its cases). Extra arguments: SOURCES ... LIBS ... LABELS ...
+function(quorvane_add_gtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE gtest_main ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  quorvane_warnings(${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no
+           WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} RUN_SERIAL TRUE)
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
+
+# A Python unittest module that drives the real programs under Wine.
+function(quorvane_add_pytest name script)
+  cmake_parse_arguments(T "" "TIMEOUT" "DEPENDS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 900)
+  endif()
+  add_test(NAME ${name}
+           COMMAND python3 -m unittest -v ${script}
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} RUN_SERIAL TRUE
+    ENVIRONMENT "QUORVANE_BIN=${CMAKE_RUNTIME_OUTPUT_DIRECTORY};QUORVANE_SRC=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# Resource scripts of the two programs, with the icons drawn at configure time.
+set(RES_DIR ${CMAKE_SOURCE_DIR}/res)
+set(_icons ${CMAKE_BINARY_DIR}/icons)
+file(MAKE_DIRECTORY ${_icons})
+foreach(style app window tray)
+  if(NOT EXISTS ${_icons}/${style}.ico OR ${CMAKE_SOURCE_DIR}/tools/make_icon.py IS_NEWER_THAN ${_icons}/${style}.ico)
+    execute_process(COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${_icons}/${style}.ico ${style}
+                    RESULT_VARIABLE _rc)
+    if(NOT _rc EQUAL 0)
+      message(FATAL_ERROR "Could not draw icon ${style}")
+    endif()
+  endif()
+endforeach()
+set(ICON_APP ${_icons}/app.ico)
+set(ICON_WINDOW ${_icons}/window.ico)
+set(ICON_TRAY ${_icons}/tray.ico)
+configure_file(${RES_DIR}/quorvane.rc.in ${CMAKE_BINARY_DIR}/res/quorvane.rc @ONLY)
+configure_file(${RES_DIR}/quorvupdate.rc.in ${CMAKE_BINARY_DIR}/res/quorvupdate.rc @ONLY)
+set(QUORVANE_CLIENT_RC ${CMAKE_BINARY_DIR}/res/quorvane.rc)
+set(QUORVANE_UPDATER_RC ${CMAKE_BINARY_DIR}/res/quorvupdate.rc)

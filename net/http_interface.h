@@ -1,0 +1,75 @@
+// The one HTTP request class of both programs, over WinINet.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <string>
+
+enum HttpInterfaceError : int32_t {
+    OpenHandleFailed = 1,
+    ConnectFailed = 2,
+    SendRequestFailed = 3,
+    QueryHeadersFailed = 4,
+    NotFound = 5,
+    EmptyUrl = 14,
+};
+
+// How the two programs use the class differently. The client reads all header lines
+// (CRLF form), chooses the verb and picks up a bearer token; the updater always posts and
+// reads the NUL-separated header block.
+struct HttpFlavor {
+    DWORD headerQuery;  // HTTP_QUERY_RAW_HEADERS_CRLF or HTTP_QUERY_RAW_HEADERS
+    bool alwaysPost;    // the verb flag is ignored and the body always sent
+    bool readsToken;    // the Authorization header of the response may be returned
+
+    static HttpFlavor Client() { return {HTTP_QUERY_RAW_HEADERS_CRLF, false, true}; }
+    static HttpFlavor Updater() { return {HTTP_QUERY_RAW_HEADERS, true, false}; }
+};
+
+class HttpInterface {
+public:
+    static constexpr const wchar_t* kUserAgent = L"Http-connect";
+    static constexpr size_t kHeaderBlockSize = 4096;
+    static constexpr size_t kTokenBufferSize = 2000;
+    static constexpr size_t kReadChunk = 4096;
+
+    explicit HttpInterface(HttpFlavor flavor = HttpFlavor::Client()) : flavor_(flavor) {}
+    ~HttpInterface() { Close(); }
+    HttpInterface(const HttpInterface&) = delete;
+    HttpInterface& operator=(const HttpInterface&) = delete;
+
+    // "http://host:port/page" -> host, page ("" when there is no path), port (80 by default,
+    // the low 16 bits of an atoi-style number). "https://" at the start selects a secure
+    // connection with port 443 by default; `secure` (optional) reports it.
+    static void SplitUrl(std::string url, std::string& host, std::string& page, unsigned short& port,
+                         bool* secure = nullptr);
+
+    // Sends one request and returns the whole body (every byte), or "" on failure with the
+    // reason in lastError(). `post` non-zero sends POST with `body`, zero sends GET (the
+    // updater's flavour always posts). `token`, when given, receives the bearer token of the
+    // response's Authorization header (client flavour only).
+    std::string Post(std::string url, int post, std::string headers, std::string body,
+                     std::string* token = nullptr);
+
+    // Closes request, connection and session handles, in that order.
+    void Close();
+
+    int32_t lastError() const { return lastError_; }
+    bool hasOpenHandles() const { return session_ || connection_ || request_; }
+
+private:
+    std::string Request(const std::string& url, bool post, const std::string& headers,
+                        const std::string& body, std::string* token);
+    std::string ReadHeaderBlock();
+
+    HttpFlavor flavor_;
+    HINTERNET session_ = nullptr;
+    HINTERNET connection_ = nullptr;
+    HINTERNET request_ = nullptr;
+    int32_t lastError_ = 0;
+};
+
+// The token carried by an Authorization header value: the text after "Bearer " when the
+// value begins with it, otherwise the whole value.
+std::string BearerToken(const std::string& authorization);
