@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fixtures/raw_http_server.h"
+#include "net/http_interface.h"
+
+using testing_fixtures::RawHttpServer;
+using testing_fixtures::RecordedRequest;
+
+namespace {
+
+TEST(SplitUrl, Table) {
+    struct Row {
+        const char* url;
+        const char* host;
+        const char* page;
+        unsigned short port;
+        bool secure;
+    } rows[] = {
+        {"http://srv:8080/a/b?x=1", "srv", "/a/b?x=1", 8080, false},
+        {"http://srv", "srv", "", 80, false},
+        {"srv", "srv", "", 80, false},
+        {"http://srv:99999/x", "srv", "/x", 34463, false},  // low 16 bits
+        {"http://srv:/x", "srv", "/x", 0, false},
+        {"http://srv:12ab/x", "srv", "/x", 12, false},
+        {"http://127.0.0.1:18080/platform/encrypt/login", "127.0.0.1", "/platform/encrypt/login", 18080, false},
+        {"see http://srv/p", "srv", "/p", 80, false},  // text before the scheme is dropped
+        {"https://srv/p", "srv", "/p", 443, true},
+        {"https://srv:8443", "srv", "", 8443, true},
+        {"", "", "", 80, false},
+    };
+    for (const Row& row : rows) {
+        std::string host = "junk", page = "junk";
+        unsigned short port = 1;
+        bool secure = !row.secure;
+        HttpInterface::SplitUrl(row.url, host, page, port, &secure);
+        EXPECT_EQ(row.host, host) << row.url;
+        EXPECT_EQ(row.page, page) << row.url;
+        EXPECT_EQ(row.port, port) << row.url;
+        EXPECT_EQ(row.secure, secure) << row.url;
+    }
+}
+
+TEST(BearerToken, OnlyALeadingBearerIsStripped) {
+    EXPECT_EQ("abc.def", BearerToken("Bearer abc.def"));
+    EXPECT_EQ("abc", BearerToken("abc"));
+    EXPECT_EQ("xBearer abc", BearerToken("xBearer abc"));
+    EXPECT_EQ("", BearerToken("Bearer "));
+    EXPECT_EQ("Bearer", BearerToken("Bearer"));
+}
+
+TEST(HttpRequest, PostSendsLineHeadersAndBodyAsGiven) {
+    RawHttpServer server;
+    server.SetResponse(200, "", "{\"status\":20000}");
+    HttpInterface http;
+    std::string body = "{\"loginName\":\"u\",\"password\":\"p\",\"loginType\":\"web\"}";
+    std::string reply = http.Post(server.Url("/platform/encrypt/login"), 1, "Content-Type:application/json", body);
+    EXPECT_EQ("{\"status\":20000}", reply);
+    EXPECT_EQ(0, http.lastError());
+    auto requests = server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("POST /platform/encrypt/login HTTP/1.1", requests[0].RequestLine());
+    EXPECT_EQ("application/json", requests[0].Header("Content-Type"));
+    EXPECT_EQ("Http-connect", requests[0].Header("User-Agent"));
+    EXPECT_EQ(body, requests[0].body);
+}
+
+TEST(HttpRequest, GetSendsNoBodyAndUpdaterAlwaysPosts) {
+    RawHttpServer server;
+    server.SetResponse(200, "", "ok");
+    {
+        HttpInterface http;
+        EXPECT_EQ("ok", http.Post(server.Url("/g"), 0, "", "ignored body"));
+    }
+    {
+        HttpInterface http(HttpFlavor::Updater());
+        EXPECT_EQ("ok", http.Post(server.Url("/u"), 0, "Accept-Point:abc\r\nContent-Type:application/json", "{}\n"));
+    }
+    auto requests = server.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("GET /g HTTP/1.1", requests[0].RequestLine());
+    EXPECT_EQ("", requests[0].body);
+    EXPECT_EQ("POST /u HTTP/1.1", requests[1].RequestLine());
+    EXPECT_EQ("abc", requests[1].Header("Accept-Point"));
+    EXPECT_EQ("{}\n", requests[1].body);
+}
+
+TEST(HttpRequest, BearerTokenFromAuthorizationHeader) {
+    RawHttpServer server;
+    struct Row {
+        const char* header;
+        const char* expected;
+    } rows[] = {
+        {"Authorization: Bearer tok.en-1\r\n", "tok.en-1"},
+        {"Authorization: plainvalue\r\n", "plainvalue"},
+        {"Authorization: Basic Bearer x\r\n", "Basic Bearer x"},
+        {"", "untouched"},
+    };
+    for (const Row& row : rows) {
+        server.SetResponse(200, row.header, "{}");
+        HttpInterface http;
+        std::string token = "untouched";
+        EXPECT_EQ("{}", http.Post(server.Url("/t"), 1, "", "x", &token));
+        EXPECT_EQ(row.expected, token) << row.header;
+    }
+    // The updater never reads a token.
+    server.SetResponse(200, "Authorization: Bearer zzz\r\n", "{}");
+    HttpInterface updater(HttpFlavor::Updater());
+    std::string token = "untouched";
+    updater.Post(server.Url("/t"), 1, "", "x", &token);
+    EXPECT_EQ("untouched", token);
+}
+
+TEST(HttpRequest, BodiesAreKeptWholeIncludingNulBytes) {
+    RawHttpServer server;
+    std::string body;
+    for (int i = 0; i < 5 * 1024 * 1024 + 3; ++i) body.push_back(static_cast<char>((i * 31) % 251));
+    body[100] = '\0';
+    body[4096] = '\0';
+    server.SetResponse(200, "", body);
+    HttpInterface http;
+    std::string reply = http.Post(server.Url("/big"), 0, "", "");
+    EXPECT_EQ(body.size(), reply.size());
+    EXPECT_TRUE(reply == body);
+
+    // Chunked transfer: the chunks are joined without their framing.
+    static const char kChunked[] =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+        "5\r\nab\0cd\r\n3\r\nefg\r\n0\r\n\r\n";
+    server.SetRawResponse(std::string(kChunked, sizeof kChunked - 1));
+    std::string chunked = http.Post(server.Url("/chunked"), 0, "", "");
+    EXPECT_EQ(std::string("ab\0cdefg", 8), chunked);
+}
+
+TEST(HttpRequest, StatusDecidesNotFound) {
+    RawHttpServer server;
+    HttpInterface http;
+    server.SetResponse(404, "", "missing");
+    EXPECT_EQ("", http.Post(server.Url("/x"), 1, "", "b"));
+    EXPECT_EQ(NotFound, http.lastError());
+
+    // "404" elsewhere in the headers is not a missing page.
+    server.SetResponse(200, "X-Request-Id: 404404\r\n", std::string(4040, 'z'));
+    HttpInterface other;
+    EXPECT_EQ(std::string(4040, 'z'), other.Post(server.Url("/x"), 1, "", "b"));
+    EXPECT_EQ(0, other.lastError());
+
+    // Any other status is a success whose body the caller judges.
+    server.SetResponse(500, "", "oops");
+    EXPECT_EQ("oops", other.Post(server.Url("/x"), 1, "", "b"));
+    EXPECT_EQ(0, other.lastError());
+    // A success leaves an earlier error in place.
+    EXPECT_EQ(NotFound, http.lastError());
+    server.SetResponse(200, "", "fine");
+    EXPECT_EQ("fine", http.Post(server.Url("/x"), 1, "", "b"));
+    EXPECT_EQ(NotFound, http.lastError());
+}
+
+TEST(HttpRequest, LargeHeaderBlockIsReadWithALargerBuffer) {
+    RawHttpServer server;
+    std::string headers;
+    for (int i = 0; i < 40; ++i) headers += "X-Filler-" + std::to_string(i) + ": " + std::string(200, 'h') + "\r\n";
+    server.SetResponse(200, headers, "body");
+    for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+        HttpInterface http(flavor);
+        EXPECT_EQ("body", http.Post(server.Url("/h"), 1, "", "b"));
+        EXPECT_EQ(0, http.lastError());
+    }
+}
+
+TEST(HttpRequest, NetworkFailuresGiveEmptyReplyAndAReason) {
+    HttpInterface http;
+    EXPECT_EQ("", http.Post("", 1, "", "b"));
+    EXPECT_EQ(EmptyUrl, http.lastError());
+    EXPECT_FALSE(http.hasOpenHandles());
+
+    unsigned short port = testing_fixtures::UnusedPort();
+    std::string url = "http://127.0.0.1:" + std::to_string(port) + "/x";
+    EXPECT_EQ("", http.Post(url, 1, "", "b"));
+    EXPECT_EQ(SendRequestFailed, http.lastError());
+
+    // A connection reset in the middle of the body ends the reply with what arrived.
+    RawHttpServer server;
+    server.SetResponder([](SOCKET s, const RecordedRequest&) {
+        RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'p'));
+        Sleep(100);
+        RawHttpServer::Reset(s);
+    });
+    HttpInterface cut;
+    std::string partial = cut.Post(server.Url("/cut"), 0, "", "");
+    EXPECT_LE(partial.size(), 5000u);
+    EXPECT_EQ(std::string(partial.size(), 'p'), partial);
+
+    // A server that closes without any answer.
+    server.SetResponder([](SOCKET s, const RecordedRequest&) { RawHttpServer::Reset(s); });
+    HttpInterface dropped;
+    EXPECT_EQ("", dropped.Post(server.Url("/drop"), 1, "", "b"));
+    EXPECT_NE(0, dropped.lastError());
+}
+
+TEST(HttpRequest, SecondRequestReplacesTheFirstOnesHandles) {
+    RawHttpServer server;
+    server.SetResponse(200, "", "one");
+    HttpInterface http;
+    EXPECT_EQ("one", http.Post(server.Url("/1"), 1, "", "a"));
+    EXPECT_TRUE(http.hasOpenHandles());
+    server.SetResponse(200, "", "two");
+    EXPECT_EQ("two", http.Post(server.Url("/2"), 1, "", "b"));
+    http.Close();
+    EXPECT_FALSE(http.hasOpenHandles());
+    http.Close();  // twice is harmless
+    EXPECT_EQ(2u, server.Requests().size());
+}
+
+}  // namespace
