@@ -1,0 +1,148 @@
+#include "login/login_request.h"
+
+#include <json/json.h>
+
+#include <climits>
+
+#include "common/text.h"
+#include "net/http_interface.h"
+
+const wchar_t kLoginErrorNetwork[] = L"网络超时";
+const wchar_t kLoginErrorNoStatus[] = L"缺少status字段";
+const wchar_t kLoginErrorNoMessage[] = L"缺少message字段";
+const wchar_t kLoginErrorBadFormat[] = L"服务器返回数据格式错误";
+
+namespace {
+
+const char kLoginPath[] = "/platform/encrypt/login";
+const char kLoginHeaders[] = "Content-Type:application/json";
+
+}  // namespace
+
+std::wstring EscapeJsonString(const std::wstring& value) {
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring out;
+    out.reserve(value.size());
+    for (wchar_t c : value) {
+        switch (c) {
+        case L'"': out += L"\\\""; break;
+        case L'\\': out += L"\\\\"; break;
+        case L'\b': out += L"\\b"; break;
+        case L'\f': out += L"\\f"; break;
+        case L'\n': out += L"\\n"; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\t': out += L"\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += L"\\u00";
+                out += kHex[(c >> 4) & 0xF];
+                out += kHex[c & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
+std::string BuildLoginBody(const std::wstring& userName, const std::wstring& encodedPassword) {
+    // Escaping happens on the wide text: a double-byte character whose second byte looks
+    // like a backslash in the ANSI form must not be touched.
+    std::wstring body = L"{\"loginName\":\"";
+    body += EscapeJsonString(userName);
+    body += L"\",\"password\":\"";
+    body += EscapeJsonString(encodedPassword);
+    body += L"\",\"loginType\":\"web\"}";
+    return WideToAnsi(body);
+}
+
+int AtoiLike(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) break;  // clamped below
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+namespace {
+
+bool JudgeParsed(const Json::Value& root, LoginFields& fields) {
+    // A reply that is JSON but not an object carries no "status" either.
+    const Json::Value* status = root.isObject() ? root.find("status", "status" + 6) : nullptr;
+    if (!status || !status->isInt()) {
+        fields.loginError = kLoginErrorNoStatus;
+        return false;
+    }
+    if (status->asInt() == kLoginStatusOk) {
+        fields.loggedIn = 1;
+        const Json::Value* result = root.find("result", "result" + 6);
+        if (!result || !result->isObject()) return true;
+        const Json::Value* userType = result->find("userType", "userType" + 8);
+        if (userType) {
+            if (userType->isString()) {
+                fields.userType = AtoiLike(userType->asString());
+            } else if (userType->isInt()) {
+                fields.userType = userType->asInt();
+            }
+        }
+        return true;
+    }
+    const Json::Value* message = root.find("message", "message" + 7);
+    if (!message || !message->isString()) {
+        fields.loginError = kLoginErrorNoMessage;
+        return false;
+    }
+    fields.loginError = Utf8ToWide(message->asString());
+    return false;
+}
+
+}  // namespace
+
+bool JudgeLoginResponse(const std::string& body, LoginFields& fields) {
+    fields.loggedIn = 0;
+    if (body.empty()) {
+        fields.loginError = kLoginErrorNetwork;
+        return false;
+    }
+    try {
+        Json::Value root;
+        Json::Reader reader;  // comments allowed
+        if (!reader.parse(body, root, false)) {
+            fields.loginError = kLoginErrorBadFormat;
+            return false;
+        }
+        return JudgeParsed(root, fields);
+    } catch (...) {
+        // The reader throws on pathological nesting; treat it like any unreadable reply.
+        fields.loggedIn = 0;
+        fields.loginError = kLoginErrorBadFormat;
+        return false;
+    }
+}
+
+bool RequestLogin(LoginFields& fields) {
+    fields.loginError.clear();
+    try {
+        HttpInterface http(HttpFlavor::Client());
+        const std::string url = WideToAnsi(fields.serverBaseUrl) + kLoginPath;
+        const std::string body = BuildLoginBody(fields.userName, fields.encodedPassword);
+        std::string token;
+        const std::string response = http.Post(url, 1, kLoginHeaders, body, &token);
+        http.Close();
+        fields.loginToken = token;
+        return JudgeLoginResponse(response, fields);
+    } catch (...) {
+        // Only an allocation failure can get here; the attempt simply fails.
+        fields.loggedIn = 0;
+        fields.loginError = kLoginErrorNetwork;
+        return false;
+    }
+}

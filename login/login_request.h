@@ -1,0 +1,46 @@
+// The login request to the platform server and the verdict on its answer.
+#pragma once
+#include <string>
+
+// The login fields the main window keeps for the whole run. The login dialog fills the
+// inputs; RequestLogin writes the results.
+struct LoginFields {
+    std::wstring serverBaseUrl;    // scheme and host, no trailing "/"
+    std::wstring userName;         // as typed
+    std::wstring encodedPassword;  // see login/password.h
+    std::string loginToken;        // bearer token of the last attempt (narrow, as received)
+    int userType = -1;
+    int loggedIn = 0;
+    std::wstring loginError;       // shown by the dialog when an attempt fails
+};
+
+// Texts shown in the dialog.
+extern const wchar_t kLoginErrorNetwork[];       // "网络超时"
+extern const wchar_t kLoginErrorNoStatus[];      // "缺少status字段"
+extern const wchar_t kLoginErrorNoMessage[];     // "缺少message字段"
+extern const wchar_t kLoginErrorBadFormat[];     // "服务器返回数据格式错误"
+
+constexpr int kLoginStatusOk = 20000;
+
+// The request body in the ANSI code page: {"loginName":"…","password":"…","loginType":"web"}
+// with no blanks. Values are escaped as JSON strings so that no name can break or extend
+// the object.
+std::string BuildLoginBody(const std::wstring& userName, const std::wstring& encodedPassword);
+
+// The text of a JSON string literal's content for `value` (quotes, backslashes and control
+// characters escaped; everything else unchanged).
+std::wstring EscapeJsonString(const std::wstring& value);
+
+// Reads a decimal number the way the C run-time's atoi does: leading blanks, optional sign,
+// digits; 0 without digits; clamped to the int range on overflow.
+int AtoiLike(const std::string& text);
+
+// Judges a response body (UTF-8 JSON) and writes loggedIn, loginError and, on success,
+// userType. Returns true when the attempt succeeded. An empty body is a network failure.
+// Never throws.
+bool JudgeLoginResponse(const std::string& body, LoginFields& fields);
+
+// The whole attempt: POST to serverBaseUrl + "/platform/encrypt/login", keeps the token
+// whatever the outcome, then judges the answer. Blocks; called on the login worker thread.
+// Never throws.
+bool RequestLogin(LoginFields& fields);

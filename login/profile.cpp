@@ -1,0 +1,84 @@
+#include "login/profile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <vector>
+
+#include "common/handles.h"
+
+namespace profile {
+
+std::wstring ReadString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                        const wchar_t* defaultValue) {
+    // The function signals a cut value by filling the buffer to size - 1: grow until it fits.
+    // Profile lines are far below the cap, which only guards against a runaway loop.
+    constexpr DWORD kMaxChars = 1u << 24;
+    DWORD size = 256;
+    for (;;) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        DWORD got = GetPrivateProfileStringW(section, key, defaultValue, buffer.data(), size, file.c_str());
+        if (got < size - 1 || size >= kMaxChars) return std::wstring(buffer.data(), got);
+        size *= 2;
+    }
+}
+
+void EnsureUnicodeFile(const std::wstring& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) &&
+        (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0)) {
+        return;  // existing content keeps its encoding
+    }
+    // CREATE_NEW never overwrites a file that another writer created in the meantime; an
+    // existing empty file has nothing to lose.
+    wil::unique_hfile handle(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        handle.reset(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size = {};
+        if (!handle || !GetFileSizeEx(handle.get(), &size) || size.QuadPart != 0) return;
+    }
+    static const BYTE kBom[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    WriteFile(handle.get(), kBom, sizeof kBom, &written, nullptr);
+}
+
+void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                 const std::wstring& value) {
+    EnsureUnicodeFile(file);
+    WritePrivateProfileStringW(section, key, value.c_str(), file.c_str());
+}
+
+int ParseCount(const std::wstring& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+    if (i < text.size() && text[i] == L'+') ++i;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value >= INT_MAX) return INT_MAX;
+    }
+    return static_cast<int>(value);
+}
+
+bool FileExists(const std::wstring& file) {
+    return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ExecutableDirectory() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD got = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (got == 0) return std::wstring();
+        if (got < buffer.size()) {
+            std::wstring path(buffer.data(), got);
+            size_t slash = path.find_last_of(L"\\/");
+            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+        }
+        if (buffer.size() >= 32768) return std::wstring();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace profile

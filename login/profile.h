@@ -1,0 +1,30 @@
+// Thin helpers over the private-profile functions for the client's INI files.
+#pragma once
+#include <string>
+
+namespace profile {
+
+// The whole value of a key (no length cut), or `defaultValue` when the key is missing.
+std::wstring ReadString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                        const wchar_t* defaultValue);
+
+// Writes one value. A file that does not exist yet (or is empty) is first created as
+// UTF-16LE with a byte-order mark, so that every character of the value survives; an
+// existing ANSI file stays ANSI. Failures are not reported, as elsewhere for these files.
+void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                 const std::wstring& value);
+
+// Makes `file` a UTF-16LE file with a byte-order mark when it does not exist or is empty.
+void EnsureUnicodeFile(const std::wstring& file);
+
+// A count as stored in a file: optional leading blanks and "+", then decimal digits, read up
+// to the first other character and capped at INT_MAX. Negative, missing or non-numeric
+// text gives 0.
+int ParseCount(const std::wstring& text);
+
+bool FileExists(const std::wstring& file);
+
+// The folder of the running executable, without a trailing backslash.
+std::wstring ExecutableDirectory();
+
+}  // namespace profile
