@@ -1,0 +1,56 @@
+#include "mainframe/tab_logic.h"
+
+#include <cwchar>
+
+namespace tabs {
+
+const wchar_t kSplitterAttributes[] =
+    L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" "
+    L"padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"";
+const wchar_t kTabButtonAttributes[] =
+    L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" "
+    L"normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" "
+    L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" selectedimage=\"newicon/mainfram/bg_header_Click.png\" "
+    L"group=\"ui_grp_webtab\"";
+const wchar_t kCloseButtonAttributes[] =
+    L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" "
+    L"normalimage=\"newicon/mainfram/icon_header_close_normal.png\" "
+    L"hotimage=\"newicon/mainfram/icon_header_close_hover.png\" "
+    L"pushedimage=\"newicon/mainfram/icon_header_close_Click.png\"";
+
+std::wstring Format(const wchar_t* attributes, int index) {
+    std::wstring text = attributes;
+    size_t at = text.find(L"%d");
+    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(index));
+    return text;
+}
+
+std::wstring TabText(const std::wstring& title) {
+    std::wstring shown = title.size() < 9 ? title : title.substr(0, 8) + L"...";
+    return L"   " + shown;
+}
+
+BlankedSplitters SplittersBeside(int index, int count) {
+    BlankedSplitters result;
+    if (index >= 5) result.before = index - 1;
+    if (index < count - 2) result.after = index + 2;
+    return result;
+}
+
+TabRemoval RemovalFor(int i, int count) {
+    TabRemoval removal{i + 1, -1, i};
+    if (i + 2 <= count - 1) {
+        removal.splitter = i + 2;
+    } else if (i - 1 >= kFirstTabButton) {
+        removal.splitter = i - 1;
+    }
+    return removal;
+}
+
+int NextCurrentIndex(int s, int i, int count) {
+    if (s > i) return s - 3;
+    if (s == i) return s == count - 2 ? i - 3 : i;
+    return kKeepCurrent;
+}
+
+}  // namespace tabs

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/startup_logic.h"
+#include "browser/address_routing.h"
+#include "mainframe/geometry.h"
+#include "mainframe/page_script.h"
+#include "mainframe/tab_logic.h"
+#include "mainframe/url_messages.h"
+
+namespace {
+
+TEST(StartupLogic, OnlyTheWholeTailNoLoginSuppressesAutoLogin) {
+    EXPECT_FALSE(AutoLoginAllowed(L"noLogin"));
+    EXPECT_FALSE(AutoLoginAllowed(L"NoLogin"));
+    EXPECT_FALSE(AutoLoginAllowed(L"NOLOGIN"));
+    EXPECT_FALSE(AutoLoginAllowed(L"nologin"));
+    EXPECT_TRUE(AutoLoginAllowed(L""));
+    EXPECT_TRUE(AutoLoginAllowed(nullptr));
+    EXPECT_TRUE(AutoLoginAllowed(L" noLogin"));
+    EXPECT_TRUE(AutoLoginAllowed(L"noLogin "));
+    EXPECT_TRUE(AutoLoginAllowed(L"noLoginx"));
+    EXPECT_TRUE(AutoLoginAllowed(L"--type=renderer noLogin"));
+}
+
+TEST(AddressRouting, FirstMatchingPathDecides) {
+    const std::wstring b = L"http://srv:81";
+    struct Row {
+        std::wstring url;
+        AddressRoute::Kind kind;
+        int module;
+    } rows[] = {
+        {b + L"/login", AddressRoute::LoginPage, -1},
+        {b + L"/login?redirect=" + b + L"/dashboard", AddressRoute::LoginPage, -1},
+        {b + L"/dashboard", AddressRoute::Module, 0},
+        {b + L"/crm/iframe#x", AddressRoute::Module, 1},
+        {b + L"/oa/commercial-manager/index", AddressRoute::Module, 2},
+        {b + L"/work/customer/index", AddressRoute::Module, 3},
+        {b + L"/sys/employee/index?mainLoading=true", AddressRoute::Module, 4},
+        {b + L"/user/space/index?mainLoading=true", AddressRoute::Module, 5},
+        // Substring anywhere, query included.
+        {L"http://other/?back=" + b + L"/dashboard", AddressRoute::Module, 0},
+        // The first tab's sign-in address is not the login page.
+        {b + L"/clientlogin?username=u&&password=p&&platform=1", AddressRoute::None, -1},
+        // Case counts, and another server is not ours.
+        {b + L"/Dashboard", AddressRoute::None, -1},
+        {L"http://srv:82/dashboard", AddressRoute::None, -1},
+        {L"about:blank", AddressRoute::None, -1},
+    };
+    for (const Row& row : rows) {
+        AddressRoute route = RouteAddress(b, row.url);
+        EXPECT_EQ(row.kind, route.kind) << std::string(row.url.begin(), row.url.end());
+        EXPECT_EQ(row.module, route.module) << std::string(row.url.begin(), row.url.end());
+    }
+    EXPECT_TRUE(PopupAllowed(9));
+    EXPECT_FALSE(PopupAllowed(10));
+}
+
+TEST(TabLogic, AttributeListsAndNames) {
+    EXPECT_EQ(0u, tabs::Format(tabs::kTabButtonAttributes, 7).find(L"align=\"left\" name=\"tab_tab7\""));
+    EXPECT_NE(std::wstring::npos,
+              tabs::Format(tabs::kTabButtonAttributes, 4).find(L"bg_header_hover.png\" \t\t\tpushedimage="));
+    EXPECT_EQ(0u, tabs::Format(tabs::kSplitterAttributes, 6).find(L"name=\"tab_splitter6\" width=\"3\""));
+    EXPECT_EQ(0u, tabs::Format(tabs::kCloseButtonAttributes, 5).find(L"padding=\"-25,4,0,4\" name=\"tab_btnclose5\""));
+}
+
+TEST(TabLogic, TitlesAreCutAfterEightCharacters) {
+    EXPECT_EQ(L"   12345678", tabs::TabText(L"12345678"));
+    EXPECT_EQ(L"   12345678...", tabs::TabText(L"123456789"));
+    EXPECT_EQ(L"   ", tabs::TabText(L""));
+    EXPECT_EQ(L"   青杉工作台客户端...", tabs::TabText(L"青杉工作台客户端首页面"));
+}
+
+TEST(TabLogic, SplittersBesideTheSelectedTab) {
+    // Three tabs: items 4,5 | 6,7,8 | 9,10,11 -> 12 items.
+    auto first = tabs::SplittersBeside(4, 12);
+    EXPECT_EQ(-1, first.before);
+    EXPECT_EQ(6, first.after);
+    auto middle = tabs::SplittersBeside(7, 12);
+    EXPECT_EQ(6, middle.before);
+    EXPECT_EQ(9, middle.after);
+    auto last = tabs::SplittersBeside(10, 12);
+    EXPECT_EQ(9, last.before);
+    EXPECT_EQ(-1, last.after);
+}
+
+TEST(TabLogic, ClosingTabsRemovesTheRightItemsAndPicksTheNextTab) {
+    // Closing the last of three tabs while it is selected selects the second tab.
+    auto last = tabs::RemovalFor(10, 12);
+    EXPECT_EQ(11, last.closeButton);
+    EXPECT_EQ(9, last.splitter);
+    EXPECT_EQ(10, last.button);
+    EXPECT_EQ(7, tabs::NextCurrentIndex(10, 10, 12));
+    // Closing the selected middle tab selects the former third tab, now at the same index.
+    auto middle = tabs::RemovalFor(7, 12);
+    EXPECT_EQ(8, middle.closeButton);
+    EXPECT_EQ(9, middle.splitter);
+    EXPECT_EQ(7, middle.button);
+    EXPECT_EQ(7, tabs::NextCurrentIndex(7, 7, 12));
+    // A tab after the closed one moves three places left; one before it stays current.
+    EXPECT_EQ(7, tabs::NextCurrentIndex(10, 7, 12));
+    EXPECT_EQ(tabs::kKeepCurrent, tabs::NextCurrentIndex(4, 7, 12));
+    // The only tab never takes a fixed skin item with it.
+    EXPECT_EQ(-1, tabs::RemovalFor(4, 6).splitter);
+}
+
+TEST(PageScript, ScriptsAndThrottle) {
+    EXPECT_STREQ(L"var checkele=document.getElementsByClassName(\"ant-checkbox\")[0]; checkele.click();",
+                 page_script::ScriptFor(3));
+    EXPECT_NE(std::wstring::npos, std::wstring(page_script::ScriptFor(4)).find(L"if(inText==btnTitle)  {"));
+    EXPECT_EQ(nullptr, page_script::ScriptFor(5));
+
+    page_script::Throttle throttle;
+    EXPECT_TRUE(throttle.Admit(5000));
+    EXPECT_FALSE(throttle.Admit(5500));
+    EXPECT_FALSE(throttle.Admit(6000));
+    EXPECT_TRUE(throttle.Admit(6001));
+    // Past the 32-bit wrap nothing locks up.
+    page_script::Throttle wrapped;
+    EXPECT_TRUE(wrapped.Admit(0xFFFFFF00ull));
+    EXPECT_TRUE(wrapped.Admit(0x100000400ull));
+}
+
+TEST(UrlMessages, OnlyOwnLiveObjectsAreAccepted) {
+    WPARAM param = UrlMessages::Create(L"http://srv/x");
+    std::wstring url;
+    std::wstring foreign = L"http://evil/";
+    EXPECT_FALSE(UrlMessages::Take(reinterpret_cast<WPARAM>(&foreign), &url));
+    EXPECT_FALSE(UrlMessages::Take(0, &url));
+    EXPECT_FALSE(UrlMessages::Take(0x12345678, &url));
+    EXPECT_TRUE(UrlMessages::Take(param, &url));
+    EXPECT_EQ(L"http://srv/x", url);
+    EXPECT_FALSE(UrlMessages::Take(param, &url));  // taken once only
+}
+
+TEST(Geometry, BrowserPlacesAndDpi) {
+    RECT client{0, 0, 1000, 700};
+    RECT created = geometry::NewBrowserRect(client, 0, 150);
+    EXPECT_EQ(111, created.top);  // 74 x 150 / 100 while the marker is not laid out
+    EXPECT_EQ(700 - 1 - 111, created.bottom - created.top);
+    EXPECT_EQ(1000, created.right - created.left);
+    RECT laid = geometry::LaidOutBrowserRect(client, 80, 100);
+    EXPECT_EQ(1, laid.left);
+    EXPECT_EQ(80, laid.top);
+    EXPECT_EQ(998, laid.right - laid.left);
+    EXPECT_EQ(699, laid.bottom);
+    RECT popup = geometry::PopupRect(client);
+    EXPECT_EQ(27, popup.top);
+    EXPECT_EQ(646, popup.bottom - popup.top);
+    EXPECT_EQ(96, geometry::ClampDpi(72));
+    EXPECT_EQ(200, geometry::ClampDpi(240));
+    EXPECT_EQ(144, geometry::ClampDpi(144));
+}
+
+}  // namespace
