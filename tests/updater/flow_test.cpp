@@ -1,0 +1,325 @@
+// The decision flow driven through a fake host: messages, owners, requests, files and
+// installer starts for each path through it.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "updater/update_flow.h"
+
+namespace {
+
+const HWND kOwner = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
+const std::wstring kDir = L"C:\\app";
+const std::wstring kV = L"C:\\app\\version.bin";
+const std::wstring kE = L"C:\\app\\newupgrade.exe";
+
+struct Message {
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+    UINT type;
+};
+
+class FakeHost : public UpdaterHost {
+public:
+    int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override {
+        messages.push_back({owner, text, caption, type});
+        if (type != MB_YESNO) return IDOK;
+        if (answers.empty()) return IDNO;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::string PostQuery(const std::string& url, const std::string& headers, const std::string& body) override {
+        ++posts;
+        postedUrl = url;
+        postedHeaders = headers;
+        postedBody = body;
+        return response;
+    }
+    bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
+    void RemoveFile(const std::wstring& path) override { files.erase(path); }
+    std::wstring ReadDeclinedVersion(const std::wstring&) override { return declined; }
+    void WriteDeclinedVersion(const std::wstring& path, const std::wstring& version) override {
+        files.insert(path);
+        declined = version;
+    }
+    FetchResult FetchPackage(const std::wstring& url, const std::string& digest, HWND owner) override {
+        fetchedUrl = url;
+        fetchedDigest = digest;
+        fetchOwner = owner;
+        ++fetches;
+        if (fetchResult == FetchResult::Ready) files.insert(kE);
+        return fetchResult;
+    }
+    void StartInstaller(const std::wstring& parameters) override { starts.push_back(parameters); }
+
+    std::string response;
+    std::deque<int> answers;
+    std::set<std::wstring> files;
+    std::wstring declined;
+    FetchResult fetchResult = FetchResult::Ready;
+
+    std::vector<Message> messages;
+    int posts = 0;
+    std::string postedUrl, postedHeaders, postedBody;
+    int fetches = 0;
+    std::wstring fetchedUrl;
+    std::string fetchedDigest;
+    HWND fetchOwner = nullptr;
+    std::vector<std::wstring> starts;
+};
+
+const wchar_t* kCommandLine =
+    L"{\"MainHwnd\":4660,\"url\":\"http://127.0.0.1:9/platform/clientversion/findClientVersion\","
+    L"\"header\":{\"Accept-Point\":\"0123456789abcdef0123456789abcdef\"},"
+    L"\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"1.0.3.12\"}}";
+
+std::string Reply(const std::string& isNormal, const std::string& isMust, const std::string& text = "\"notes\"") {
+    return "{\"status\":20000,\"result\":{\"is_normal\":" + isNormal + ",\"is_must\":" + isMust +
+           ",\"text\":" + text + ",\"url\":\"http://h/p/ABCDEF0123456789abcdef0123456789.exe\",\"version\":\"2.0.0.1\"}}";
+}
+
+int RunFlow(FakeHost& host, const std::wstring& commandLine = kCommandLine) {
+    UpdateFlow flow(host, kDir, L"C:\\app\\newupgrade");
+    return flow.Run(commandLine);
+}
+
+TEST(UpdateFlow, CommandLineChecks) {
+    const struct {
+        const wchar_t* commandLine;
+        const wchar_t* text;
+        const wchar_t* caption;
+    } rows[] = {
+        {L"", L"没有传入参数", L"提示"},
+        {L"{oops", L"{oops", L"提示-解析失败"},
+        {L"{}", L"缺少url", L"提示"},
+        {L"{\"header\":{}}", L"缺少url", L"提示"},
+        {L"[1,2]", L"缺少url", L"提示"},
+        {L"\"text\"", L"缺少url", L"提示"},
+        {L"{\"url\":7,\"postdata\":{},\"header\":{},\"MainHwnd\":1}", L"缺少url", L"提示"},
+        {L"{\"url\":\"u\"}", L"缺少postdata", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":\"x\"}", L"缺少postdata", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{}}", L"缺少header", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{},\"header\":[]}", L"缺少header", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{},\"header\":{}}", L"缺少MainHwnd参数", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{},\"header\":{},\"MainHwnd\":\"12\"}", L"缺少MainHwnd参数", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{},\"header\":{},\"MainHwnd\":1e20}", L"缺少MainHwnd参数", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{},\"header\":{},\"MainHwnd\":1}", L"postdata中没有版本号version", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{\"version\":null},\"header\":{},\"MainHwnd\":1}",
+         L"postdata中没有版本号version", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{\"version\":1.0},\"header\":{},\"MainHwnd\":1}",
+         L"postdata中没有版本号version", L"提示"},
+    };
+    for (const auto& row : rows) {
+        FakeHost host;
+        EXPECT_EQ(1, RunFlow(host, row.commandLine)) << row.commandLine;
+        ASSERT_EQ(1u, host.messages.size()) << row.commandLine;
+        EXPECT_EQ(row.text, host.messages[0].text);
+        EXPECT_EQ(row.caption, host.messages[0].caption);
+        EXPECT_EQ(nullptr, host.messages[0].owner);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), host.messages[0].type);
+        EXPECT_EQ(0, host.posts);
+    }
+}
+
+TEST(UpdateFlow, QueryCarriesHeadersAndStyledBody) {
+    FakeHost host;
+    RunFlow(host);
+    EXPECT_EQ("http://127.0.0.1:9/platform/clientversion/findClientVersion", host.postedUrl);
+    EXPECT_EQ("Accept-Point:0123456789abcdef0123456789abcdef\r\nContent-Type:application/json", host.postedHeaders);
+    EXPECT_EQ("{\n   \"type\" : \"quorvane_client\",\n   \"version\" : \"1.0.3.12\"\n}\n", host.postedBody);
+}
+
+TEST(UpdateFlow, VersionFileStandsInForTheInstalledVersion) {
+    for (const wchar_t* declined : {L"2.0.0.1", L""}) {
+        FakeHost host;
+        host.files.insert(kV);
+        host.declined = declined;
+        RunFlow(host);
+        EXPECT_EQ("{\n   \"type\" : \"quorvane_client\",\n   \"version\" : \"" + std::string(declined, declined + wcslen(declined)) +
+                      "\"\n}\n",
+                  host.postedBody);
+    }
+}
+
+TEST(UpdateFlow, NegativeMainHwndIsThe32BitHandle) {
+    FakeHost host;
+    host.response = "{}";
+    RunFlow(host, L"{\"MainHwnd\":-2,\"url\":\"u\",\"header\":{},\"postdata\":{\"version\":\"1\"}}");
+    ASSERT_EQ(1u, host.messages.size());
+    EXPECT_EQ(reinterpret_cast<HWND>(static_cast<uintptr_t>(0xFFFFFFFEu)), host.messages[0].owner);
+}
+
+TEST(UpdateFlow, ResponseChecks) {
+    const struct {
+        std::string response;
+        int exitCode;
+        const wchar_t* message;  // nullptr: none
+    } rows[] = {
+        {"", -1, nullptr},
+        {"<html>busy</html>", 1, nullptr},
+        {"{}", -1, L"没有status字段"},
+        {"[20000]", -1, L"没有status字段"},
+        {"{\"status\":\"20000\",\"result\":{}}", -1, L"没有status字段"},
+        {"{\"status\":500}", 1, nullptr},
+        {"{\"status\":20000.5}", 1, nullptr},
+        {"{\"status\":20000}", 1, nullptr},
+        {"{\"status\":20000,\"result\":\"ok\"}", 1, nullptr},
+        {"{\"status\":20000,\"result\":{}}", -1, L"没有找到is_normal字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"0\"}}", -1, nullptr},
+        {"{\"status\":20000,\"result\":{\"is_normal\":0}}", -1, L"没有找到is_must字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":1}}", -1, L"没有找到is_must字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\"}}", -1, L"缺少text字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":3}}", -1, L"缺少text字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\"}}", -1, L"缺少url字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\",\"url\":\"u\"}}", -1,
+         L"返回数据缺少version字段"},
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\",\"url\":\"u\",\"version\":2}}",
+         -1, L"返回数据缺少version字段"},
+        {std::string(5000, '[') + std::string(5000, ']'), 1, nullptr},
+    };
+    for (const auto& row : rows) {
+        FakeHost host;
+        host.response = row.response;
+        EXPECT_EQ(row.exitCode, RunFlow(host)) << row.response.substr(0, 80);
+        if (!row.message) {
+            EXPECT_TRUE(host.messages.empty()) << row.response.substr(0, 80);
+            continue;
+        }
+        ASSERT_EQ(1u, host.messages.size()) << row.response.substr(0, 80);
+        EXPECT_EQ(row.message, host.messages[0].text);
+        EXPECT_EQ(L"提示", host.messages[0].caption);
+        EXPECT_EQ(kOwner, host.messages[0].owner);
+        EXPECT_EQ(0, host.fetches);
+        EXPECT_TRUE(host.starts.empty());
+    }
+}
+
+TEST(UpdateFlow, NoUpdateDeletesAPendingInstaller) {
+    FakeHost host;
+    host.files = {kE, kV};
+    host.response = Reply("\"0\"", "\"1\"");
+    EXPECT_EQ(-1, RunFlow(host));
+    EXPECT_EQ(std::set<std::wstring>{kV}, host.files);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(UpdateFlow, MandatoryWithPendingInstaller) {
+    FakeHost host;
+    host.files = {kE, kV};
+    host.response = Reply("\"1\"", "\"1\"");
+    EXPECT_EQ(-1, RunFlow(host));
+    ASSERT_EQ(1u, host.messages.size());
+    EXPECT_EQ(L"检测到新版本,即将更新", host.messages[0].text);
+    EXPECT_EQ(std::vector<std::wstring>{L""}, host.starts);
+    EXPECT_EQ(0, host.fetches);
+    EXPECT_EQ(0u, host.files.count(kV));
+}
+
+TEST(UpdateFlow, MandatoryDownloads) {
+    const struct {
+        FetchResult fetch;
+        int answer;
+        int exitCode;
+        size_t messages;
+        size_t starts;
+    } rows[] = {
+        {FetchResult::Ready, IDYES, 1, 2, 1},
+        {FetchResult::Ready, IDNO, 1, 2, 0},
+        {FetchResult::DownloadFailed, IDYES, 1, 2, 0},
+        {FetchResult::CheckFailed, IDYES, -1, 1, 0},
+    };
+    for (const auto& row : rows) {
+        FakeHost host;
+        host.files = {kV};
+        host.response = Reply("\"1\"", "\"1\"", "\"修复若干问题\"");
+        host.fetchResult = row.fetch;
+        host.answers = {row.answer};
+        EXPECT_EQ(row.exitCode, RunFlow(host));
+        ASSERT_EQ(row.messages, host.messages.size());
+        EXPECT_EQ(L"修复若干问题 将进行后台下载更新", host.messages[0].text);
+        EXPECT_EQ(L"更新提示", host.messages[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), host.messages[0].type);
+        EXPECT_EQ(0u, host.files.count(kV));
+        EXPECT_EQ(L"http://h/p/ABCDEF0123456789abcdef0123456789.exe", host.fetchedUrl);
+        EXPECT_EQ("ABCDEF0123456789abcdef0123456789", host.fetchedDigest);
+        EXPECT_EQ(kOwner, host.fetchOwner);
+        if (row.fetch == FetchResult::DownloadFailed) {
+            EXPECT_EQ(L"失败", host.messages[1].text);
+            EXPECT_EQ(L"download", host.messages[1].caption);
+        } else if (row.fetch == FetchResult::Ready) {
+            EXPECT_EQ(L"升级版本下载完成是否现在更新?", host.messages[1].text);
+            EXPECT_EQ(static_cast<UINT>(MB_YESNO), host.messages[1].type);
+        }
+        ASSERT_EQ(row.starts, host.starts.size());
+        if (row.starts) {
+            EXPECT_EQ(L"", host.starts[0]);
+        }
+    }
+}
+
+TEST(UpdateFlow, OptionalWithPendingInstallerStartsItWithoutAsking) {
+    for (const char* isMust : {"\"0\"", "\"true\"", "\"\"", "\"01\""}) {
+        FakeHost host;
+        host.files = {kE, kV};
+        host.response = Reply("\"1\"", isMust);
+        EXPECT_EQ(-1, RunFlow(host)) << isMust;
+        EXPECT_TRUE(host.messages.empty());
+        EXPECT_EQ(std::vector<std::wstring>{L"delete"}, host.starts);
+        EXPECT_EQ(0u, host.files.count(kV));
+    }
+}
+
+TEST(UpdateFlow, OptionalDeclinedRecordsTheOfferedVersion) {
+    for (int answer : {IDNO, IDCANCEL}) {
+        FakeHost host;
+        host.response = Reply("0", "\"0\"", "\"\"");
+        host.answers = {answer};
+        EXPECT_EQ(1, RunFlow(host));
+        ASSERT_EQ(1u, host.messages.size());
+        EXPECT_EQ(L" 是否进行更新?", host.messages[0].text);
+        EXPECT_EQ(L"更新提示", host.messages[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO), host.messages[0].type);
+        EXPECT_EQ(L"2.0.0.1", host.declined);
+        EXPECT_EQ(1u, host.files.count(kV));
+        EXPECT_EQ(0, host.fetches);
+    }
+}
+
+TEST(UpdateFlow, OptionalAccepted) {
+    const struct {
+        FetchResult fetch;
+        int finalAnswer;
+        size_t messages;
+        size_t starts;
+    } rows[] = {
+        {FetchResult::Ready, IDYES, 2, 1},
+        {FetchResult::Ready, IDNO, 2, 0},
+        {FetchResult::DownloadFailed, IDYES, 1, 0},
+        {FetchResult::CheckFailed, IDYES, 1, 0},
+    };
+    for (const auto& row : rows) {
+        FakeHost host;
+        host.files = {kV};
+        host.response = Reply("\"1\"", "\"0\"");
+        host.fetchResult = row.fetch;
+        host.answers = {IDYES, row.finalAnswer};
+        EXPECT_EQ(-1, RunFlow(host));
+        ASSERT_EQ(row.messages, host.messages.size());
+        EXPECT_EQ(L"notes 是否进行更新?", host.messages[0].text);
+        if (row.messages > 1) {
+            EXPECT_EQ(L"升级版本下载完成是否现在更新?", host.messages[1].text);
+        }
+        EXPECT_EQ(0u, host.files.count(kV));
+        ASSERT_EQ(row.starts, host.starts.size());
+        if (row.starts) {
+            EXPECT_EQ(L"delete", host.starts[0]);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include "updater/package.h"
+
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <vector>
+
+#include "common/handles.h"
+#include "common/md5.h"
+
+const std::wstring& UpdaterPaths::Dir() {
+    if (dir_.empty()) {
+        const std::wstring path = ModuleFileName(nullptr);
+        const size_t slash = path.rfind(L'\\');
+        dir_ = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    }
+    return dir_;
+}
+
+const std::wstring& UpdaterPaths::DownloadTarget() {
+    if (target_.empty()) target_ = Dir() + L"\\newupgrade";
+    return target_;
+}
+
+std::wstring ModuleFileName(HMODULE module, DWORD step) {
+    std::vector<wchar_t> buffer(step);
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = GetModuleFileNameW(module, buffer.data(), size);
+        if (length == 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring();
+        // A path that fills the buffer to the end was cut short (error 122).
+        if (length != 0 && length < size) return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() + step);
+    }
+}
+
+std::string InstallerNameFromUrl(const std::string& url) {
+    const size_t slash = url.rfind('/');
+    const size_t dot = url.rfind('.');
+    const size_t begin = slash == std::string::npos ? 0 : slash + 1;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return url.substr(begin);
+    return url.substr(begin, dot - begin);
+}
+
+namespace {
+
+// The announced body length, when the server gave one.
+bool ContentLength(HINTERNET request, ULONGLONG& length) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
+    wchar_t* end = nullptr;
+    length = wcstoull(text, &end, 10);
+    return end != text;
+}
+
+}  // namespace
+
+bool DownloadToFile(const std::wstring& url, const std::wstring& target) {
+    wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    wil::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    wil::unique_hinternet request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
+    if (!request) return false;
+
+    ULONGLONG announced = 0;
+    const bool lengthKnown = ContentLength(request.get(), announced);
+    ULONGLONG received = 0;
+    std::vector<char> buffer(kDownloadBufferSize);
+    bool ok = false;
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request.get(), buffer.data(), kDownloadBufferSize, &read)) break;
+        if (read == 0) {
+            // A connection that closes early reads like the end of the body.
+            ok = !lengthKnown || received >= announced;
+            break;
+        }
+        // A short write (disk full) would only surface later as a digest mismatch that
+        // also throws away a good installer from an earlier run.
+        DWORD written = 0;
+        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
+        received += read;
+    }
+    // File first, then the URL handle, then the session.
+    file.reset();
+    request.reset();
+    session.reset();
+    return ok;
+}
+
+bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
+    wil::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    Md5 md5;
+    char chunk[1024];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) md5.Update(chunk, read);
+    const std::string digest = md5.HexDigest();
+    if (expected.size() != digest.size()) return false;
+    for (size_t i = 0; i < digest.size(); ++i) {
+        char c = expected[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != digest[i]) return false;
+    }
+    return true;
+}
+
+HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
+
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
+                         HWND owner) {
+    if (!DownloadToFile(url, paths.DownloadTarget())) return FetchResult::DownloadFailed;
+    const std::wstring installer = paths.Installer();
+    MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!CheckPackageMd5(expectedDigest, installer)) {
+        MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
+        DeleteFileW(installer.c_str());
+        return FetchResult::CheckFailed;
+    }
+    return FetchResult::Ready;
+}
+
+void StartInstaller(UpdaterPaths& paths, const std::wstring& parameters) {
+    const std::wstring installer = paths.Installer();
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", installer.c_str(), parameters.c_str(), paths.Dir().c_str(), SW_SHOW));
+    if (result == ERROR_BAD_FORMAT) DeleteFileW(installer.c_str());
+}

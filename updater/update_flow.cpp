@@ -1,0 +1,199 @@
+#include "updater/update_flow.h"
+
+#include "common/text.h"
+#include "updater/json_fields.h"
+#include "updater/package.h"
+
+#include <cstdint>
+#include <exception>
+
+// Json::Reader and Json::StyledWriter are what the update service has always been fed by;
+// jsoncpp 1.9 marks them deprecated.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace {
+
+// "MainHwnd" as the client writes it: a 32-bit handle printed signed, so either sign fits.
+bool WindowMember(const Json::Value& object, HWND& out) {
+    int64_t value = 0;
+    if (!jsonfield::Integer(object, "MainHwnd", value)) return false;
+    if (value < INT32_MIN || value > static_cast<int64_t>(UINT32_MAX)) return false;
+    out = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<uint32_t>(value)));
+    return true;
+}
+
+std::string Narrow(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); }
+
+// The reader throws on absurdly deep nesting; that is just one more unreadable document.
+bool ParseDocument(Json::Reader& reader, const std::string& text, Json::Value& root) {
+    try {
+        return reader.parse(text, root, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string UpdateQueryHeaders(const std::string& acceptPoint) {
+    return "Accept-Point:" + acceptPoint + "\r\nContent-Type:application/json";
+}
+
+UpdateFlow::UpdateFlow(UpdaterHost& host, std::wstring dir, std::wstring downloadTarget)
+    : host_(host), versionFile_(dir + kVersionFileName), installer_(downloadTarget + L".exe") {}
+
+void UpdateFlow::Tell(HWND owner, const std::wstring& text, const wchar_t* caption) {
+    host_.ShowMessage(owner, text, caption, MB_OK);
+}
+
+bool UpdateFlow::Ask(HWND owner, const std::wstring& text, const wchar_t* caption) {
+    return host_.ShowMessage(owner, text, caption, MB_YESNO) == IDYES;
+}
+
+int UpdateFlow::Run(const std::wstring& commandLine) {
+    if (commandLine.empty()) {
+        Tell(nullptr, L"没有传入参数");
+        return 1;
+    }
+
+    // Parsed as UTF-8 so that no character is lost to the ANSI code page.
+    Json::Reader reader;
+    Json::Value root;
+    if (!ParseDocument(reader, WideToUtf8(commandLine), root)) {
+        Tell(nullptr, commandLine, L"提示-解析失败");
+        return 1;
+    }
+
+    std::string url;
+    if (!jsonfield::String(root, "url", url)) {
+        Tell(nullptr, L"缺少url");
+        return 1;
+    }
+    if (!jsonfield::Object(root, "postdata")) {
+        Tell(nullptr, L"缺少postdata");
+        return 1;
+    }
+    const Json::Value* header = jsonfield::Object(root, "header");
+    if (!header) {
+        Tell(nullptr, L"缺少header");
+        return 1;
+    }
+    HWND owner = nullptr;
+    if (!WindowMember(root, owner)) {
+        Tell(nullptr, L"缺少MainHwnd参数");
+        return 1;
+    }
+    Json::Value postdata = root["postdata"];
+    std::string version;
+    if (!jsonfield::String(postdata, "version", version)) {
+        Tell(nullptr, L"postdata中没有版本号version");
+        return 1;
+    }
+
+    // A declined version stands in for the installed one, even when it reads empty.
+    if (host_.FileExists(versionFile_)) {
+        postdata["version"] = WideToUtf8(host_.ReadDeclinedVersion(versionFile_));
+    }
+
+    std::string acceptPoint;
+    jsonfield::String(*header, "Accept-Point", acceptPoint);  // absent: sent empty
+    Json::StyledWriter writer;
+    const std::string response =
+        host_.PostQuery(Narrow(url), UpdateQueryHeaders(Narrow(acceptPoint)), writer.write(postdata));
+
+    if (response.empty()) return -1;
+
+    root = Json::Value();
+    if (!ParseDocument(reader, response, root)) return 1;
+
+    const Json::Value* status = jsonfield::Find(root, "status");
+    if (!status || !status->isNumeric()) {
+        Tell(owner, L"没有status字段");
+        return -1;
+    }
+    int64_t statusValue = 0;
+    if (!jsonfield::Integer(root, "status", statusValue) || statusValue != kStatusSuccess) return 1;
+
+    const Json::Value* result = jsonfield::Object(root, "result");
+    if (!result) return 1;
+
+    const Json::Value* isNormal = jsonfield::Find(*result, "is_normal");
+    if (!isNormal) {
+        Tell(owner, L"没有找到is_normal字段");
+        return -1;
+    }
+    // Only the string "0" says "no update"; a number 0 does not.
+    if (isNormal->isString() && isNormal->asString() == "0") {
+        if (host_.FileExists(installer_)) host_.RemoveFile(installer_);
+        return -1;
+    }
+
+    std::string isMust, text, downloadUrl, offeredVersion;
+    if (!jsonfield::String(*result, "is_must", isMust)) {
+        Tell(owner, L"没有找到is_must字段");
+        return -1;
+    }
+    if (!jsonfield::String(*result, "text", text)) {
+        Tell(owner, L"缺少text字段");
+        return -1;
+    }
+    if (!jsonfield::String(*result, "url", downloadUrl)) {
+        Tell(owner, L"缺少url字段");
+        return -1;
+    }
+    if (!jsonfield::String(*result, "version", offeredVersion)) {
+        Tell(owner, L"返回数据缺少version字段");
+        return -1;
+    }
+
+    const std::string digest = InstallerNameFromUrl(downloadUrl);
+    if (isMust == "1") return MandatoryBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest);
+    return OptionalBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest,
+                          Utf8ToWide(offeredVersion));
+}
+
+int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std::wstring& url,
+                                const std::string& digest) {
+    if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
+
+    if (host_.FileExists(installer_)) {
+        Tell(owner, L"检测到新版本,即将更新");
+        host_.StartInstaller(L"");
+        return -1;
+    }
+
+    Tell(owner, text + L" 将进行后台下载更新", L"更新提示");
+    switch (host_.FetchPackage(url, digest, owner)) {
+    case FetchResult::DownloadFailed:
+        Tell(owner, L"失败", L"download");
+        return 1;
+    case FetchResult::CheckFailed:
+        return -1;
+    case FetchResult::Ready:
+        break;
+    }
+    if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"");
+    return 1;
+}
+
+int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url,
+                               const std::string& digest, const std::wstring& offeredVersion) {
+    if (host_.FileExists(installer_)) {
+        host_.StartInstaller(L"delete");
+        if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
+        return -1;
+    }
+
+    if (!Ask(owner, text + L" 是否进行更新?", L"更新提示")) {
+        host_.WriteDeclinedVersion(versionFile_, offeredVersion);
+        return 1;
+    }
+
+    if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
+    if (host_.FetchPackage(url, digest, owner) != FetchResult::Ready) return -1;
+    if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"delete");
+    return -1;
+}
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,57 @@
+// The updater's decision flow, separated from Win32 so that tests can drive every branch
+// through a fake host.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+enum class FetchResult { DownloadFailed, CheckFailed, Ready };
+
+// Everything the flow does to the outside world.
+class UpdaterHost {
+public:
+    virtual ~UpdaterHost() = default;
+    // A message box; `owner` null means no owner. Returns the button pressed (IDOK, IDYES ...).
+    virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption,
+                            UINT type) = 0;
+    // One POST of the update query; "" when the request failed in any way.
+    virtual std::string PostQuery(const std::string& url, const std::string& headers,
+                                  const std::string& body) = 0;
+    virtual bool FileExists(const std::wstring& path) = 0;
+    virtual void RemoveFile(const std::wstring& path) = 0;
+    // "version" of section "browser_client" of the version file ("" when absent).
+    virtual std::wstring ReadDeclinedVersion(const std::wstring& versionFile) = 0;
+    virtual void WriteDeclinedVersion(const std::wstring& versionFile, const std::wstring& version) = 0;
+    virtual FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest,
+                                     HWND owner) = 0;
+    virtual void StartInstaller(const std::wstring& parameters) = 0;
+};
+
+class UpdateFlow {
+public:
+    // `dir` is the updater's folder D, `downloadTarget` the download target P.
+    UpdateFlow(UpdaterHost& host, std::wstring dir, std::wstring downloadTarget);
+
+    // Runs once for the given command-line text and returns the process exit code.
+    int Run(const std::wstring& commandLine);
+
+    static constexpr const wchar_t* kVersionFileName = L"\\version.bin";
+    static constexpr const wchar_t* kVersionSection = L"browser_client";
+    static constexpr const wchar_t* kVersionKey = L"version";
+    static constexpr int kStatusSuccess = 20000;
+
+private:
+    int MandatoryBranch(HWND owner, const std::wstring& text, const std::wstring& url,
+                        const std::string& digest);
+    int OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url,
+                       const std::string& digest, const std::wstring& offeredVersion);
+    void Tell(HWND owner, const std::wstring& text, const wchar_t* caption = L"提示");
+    bool Ask(HWND owner, const std::wstring& text, const wchar_t* caption);
+
+    UpdaterHost& host_;
+    std::wstring versionFile_;  // V
+    std::wstring installer_;    // E
+};
+
+// The request header block of the update query.
+std::string UpdateQueryHeaders(const std::string& acceptPoint);
