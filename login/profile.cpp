@@ -44,10 +44,26 @@ void EnsureUnicodeFile(const std::wstring& file) {
     WriteFile(handle.get(), kBom, sizeof kBom, &written, nullptr);
 }
 
+namespace {
+
+bool IsProfileBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r') || c == 0x1A; }
+
+}  // namespace
+
+std::wstring QuoteForReading(const std::wstring& value) {
+    // Reading trims blanks around a value and drops one pair of matching quotes around it;
+    // an extra pair of quotes keeps such a value as it was (and older readers agree).
+    if (value.empty()) return value;
+    const wchar_t first = value.front(), last = value.back();
+    const bool quoted = value.size() >= 2 && (first == L'"' || first == L'\'') && last == first;
+    if (quoted || IsProfileBlank(first) || IsProfileBlank(last)) return L"\"" + value + L"\"";
+    return value;
+}
+
 void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                  const std::wstring& value) {
     EnsureUnicodeFile(file);
-    WritePrivateProfileStringW(section, key, value.c_str(), file.c_str());
+    WritePrivateProfileStringW(section, key, QuoteForReading(value).c_str(), file.c_str());
 }
 
 int ParseCount(const std::wstring& text) {

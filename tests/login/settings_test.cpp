@@ -86,6 +86,22 @@ TEST(ConfigFile, NewFileIsUnicodeAndKeepsEveryCharacter) {
     EXPECT_TRUE(again.AutoLogin());
 }
 
+TEST(ConfigFile, ValuesComeBackAsWritten) {
+    TempFolder folder;
+    const std::wstring values[] = {
+        L"plain", L" leading", L"trailing ", L"  both  ", L"\"quoted\"", L"'single'", L"\"", L"'", L"\"\"",
+        L"a\"b", L"\"open", L"close'", L"=eq=", L"[section]", L";comment", L"#hash", L"\"mixed'", L"",
+    };
+    for (const wchar_t* encoding : {L"unicode", L"ansi"}) {
+        ConfigFile config(folder.File(std::wstring(encoding) + L".bin"));
+        if (encoding == std::wstring(L"ansi")) WriteBytes(config.file(), "[cloud_client]\r\n");
+        for (const std::wstring& value : values) {
+            config.SetUserName(value);
+            EXPECT_EQ(value, config.UserName()) << WideToUtf8(encoding) << " [" << WideToUtf8(value) << "]";
+        }
+    }
+}
+
 TEST(ConfigFile, ExistingAnsiFileStaysAnsi) {
     TempFolder folder;
     ConfigFile config(ConfigFile::PathIn(folder.path()));
