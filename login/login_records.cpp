@@ -1,0 +1,33 @@
+#include "login/login_records.h"
+
+#include "login/account_history.h"
+#include "login/settings.h"
+
+StoredLogin ReadStoredLogin(const std::wstring& configPath) {
+    StoredLogin stored;
+    ConfigFile config(configPath);
+    stored.fileExists = config.Exists();
+    if (!stored.fileExists) return stored;
+    stored.userName = config.UserName();
+    stored.encodedPassword = config.EncodedPassword();
+    stored.autoLogin = config.AutoLogin();
+    return stored;
+}
+
+void RecordSuccessfulLogin(const std::wstring& configPath, const std::wstring& userName,
+                           const std::wstring& encodedPassword, bool rememberAtStart, bool autoLoginBox) {
+    AccountHistory history;
+    history.SetFile(configPath);
+    history.Load();
+    history.Add(userName, encodedPassword);
+    history.Save();
+    history.Clear();
+
+    ConfigFile config(configPath);
+    if (rememberAtStart) {
+        config.SetEncodedPassword(encodedPassword);
+        config.SetAutoLogin(autoLoginBox);
+    } else {
+        config.SetEncodedPassword(std::wstring());
+    }
+}
