@@ -115,7 +115,9 @@ bool JudgeLoginResponse(const std::string& body, LoginFields& fields) {
     try {
         Json::Value root;
         Json::Reader reader;  // comments allowed
-        if (!reader.parse(body, root, false)) {
+        // Some servers put a UTF-8 byte-order mark in front of the document.
+        const size_t start = body.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        if (!reader.parse(body.data() + start, body.data() + body.size(), root, false)) {
             fields.loginError = kLoginErrorBadFormat;
             return false;
         }

@@ -119,6 +119,9 @@ const Verdict kVerdicts[] = {
     {"userType null", "{\"status\":20000,\"result\":{\"userType\":null}}", true, 1, L"", 77},
     {"userType huge", "{\"status\":20000,\"result\":{\"userType\":99999999999}}", true, 1, L"", 77},
     {"success ignores message", "{\"status\":20000,\"message\":\"hello\"}", true, 1, L"", 77},
+    {"byte-order mark", "\xEF\xBB\xBF{\"status\":20000}", true, 1, L"", 77},
+    {"only a byte-order mark", "\xEF\xBB\xBF", false, 0, L"服务器返回数据格式错误", 77},
+    {"trailing text", "{\"status\":20000} trailing", true, 1, L"", 77},
     {"comments allowed", "/* c */ {\"status\":20000 // d\n}", true, 1, L"", 77},
 };
 
