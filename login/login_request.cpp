@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <climits>
+#include <cstring>
 
 #include "common/text.h"
 #include "net/http_interface.h"
@@ -74,18 +75,22 @@ int AtoiLike(const std::string& text) {
 
 namespace {
 
+// The member of an object, or nullptr when `object` is no object or lacks it.
+const Json::Value* Member(const Json::Value& object, const char* name) {
+    return object.isObject() ? object.find(name, name + std::strlen(name)) : nullptr;
+}
+
 bool JudgeParsed(const Json::Value& root, LoginFields& fields) {
     // A reply that is JSON but not an object carries no "status" either.
-    const Json::Value* status = root.isObject() ? root.find("status", "status" + 6) : nullptr;
+    const Json::Value* status = Member(root, "status");
     if (!status || !status->isInt()) {
         fields.loginError = kLoginErrorNoStatus;
         return false;
     }
     if (status->asInt() == kLoginStatusOk) {
         fields.loggedIn = 1;
-        const Json::Value* result = root.find("result", "result" + 6);
-        if (!result || !result->isObject()) return true;
-        const Json::Value* userType = result->find("userType", "userType" + 8);
+        const Json::Value* result = Member(root, "result");
+        const Json::Value* userType = result ? Member(*result, "userType") : nullptr;
         if (userType) {
             if (userType->isString()) {
                 fields.userType = AtoiLike(userType->asString());
@@ -95,7 +100,7 @@ bool JudgeParsed(const Json::Value& root, LoginFields& fields) {
         }
         return true;
     }
-    const Json::Value* message = root.find("message", "message" + 7);
+    const Json::Value* message = Member(root, "message");
     if (!message || !message->isString()) {
         fields.loginError = kLoginErrorNoMessage;
         return false;
