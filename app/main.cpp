@@ -1,4 +1,68 @@
-// Placeholder entry point; the client's start-up sequence lands here.
+// The client's entry point. The same executable serves as the browser process and as every
+// engine sub-process; only the browser process goes past the sub-process dispatch.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "UIlib.h"
+#include "app/client_app.h"
+#include "app/single_instance.h"
+#include "app/startup_logic.h"
+#include "browser/messages.h"
+#include "include/cef_app.h"
+#include "login/login_dlg.h"
+#include "mainframe/main_frame_wnd.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    DuiLib::CPaintManagerUI::SetInstance(instance);
+    DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath() + L"res\\res");
+
+    CefEnableHighDPISupport();
+    CefMainArgs mainArgs(instance);
+    CefRefPtr<ClientApp> app = new ClientApp();
+
+    int subprocessExit = CefExecuteProcess(mainArgs, app, nullptr);
+    if (subprocessExit >= 0) return subprocessExit;
+
+    MainFrameWnd* frame = new MainFrameWnd();
+    const std::wstring exeDir = frame->GetExeDir(instance);
+
+    CefSettings settings;
+    settings.size = sizeof(cef_settings_t);
+    settings.no_sandbox = 0;
+    CefString(&settings.locale) = L"zh-CN";
+    CefString(&settings.cache_path) = exeDir + L"\\mycache";
+    settings.persist_session_cookies = 1;
+
+    // Every run starts without the previous run's cookies (a running instance holds the file
+    // open, so a second start's attempt fails harmlessly).
+    DeleteFileW((exeDir + L"\\mycache" + L"\\Cookies").c_str());
+
+    CefInitialize(mainArgs, settings, app, nullptr);
+
+    if (!SingleInstance::Acquire()) {
+        SingleInstance::BringOtherForward();
+        delete frame;
+        CefShutdown();
+        return -1;
+    }
+
+    MainFrameWnd::SetLoginStep(&ShowLoginDialog);
+    frame->RunLoginStep(AutoLoginAllowed(commandLine));
+    if (!frame->IsLoggedIn()) {
+        delete frame;
+        CefShutdown();
+        return -1;
+    }
+
+    frame->Create(nullptr, kClientTitle, 0x16CF0000, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, nullptr);
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(104));
+    SendMessageW(frame->GetHWND(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    frame->CenterWindow();
+    ShowWindow(frame->GetHWND(), SW_SHOW);
+
+    frame->CheckForUpdate();
+
+    CefRunMessageLoop();
+    CefShutdown();
+    return 0;
+}

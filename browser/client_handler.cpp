@@ -1,0 +1,171 @@
+#include "browser/client_handler.h"
+
+#include <shlobj.h>
+
+#include "browser/address_routing.h"
+#include "browser/file_filter.h"
+#include "browser/messages.h"
+#include "browser/process_exit.h"
+#include "mainframe/geometry.h"
+
+namespace {
+
+const wchar_t kPopupLimitText[] =
+    L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236" L"10" L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";
+const wchar_t kPrompt[] = L"\x63d0\x793a";                       // 提示
+const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";    // " 下载完毕"
+
+// Created before the entry point runs and kept until the process ends.
+CefRefPtr<ClientHandler> g_instance = new ClientHandler();
+
+}  // namespace
+
+ClientHandler* ClientHandler::Instance() { return g_instance.get(); }
+
+ClientHandler::ClientHandler() = default;
+
+void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& url) {
+    AddressRoute route = RouteAddress(serverBaseUrl_, url.ToWString());
+    if (route.kind == AddressRoute::LoginPage) {
+        PostMessageW(mainWindow_, WM_QUIT_CLIENT, 1, 1);
+    } else if (route.kind == AddressRoute::Module) {
+        PostMessageW(mainWindow_, WM_MODULE_ACTIVE, static_cast<WPARAM>(route.module), 0);
+    }
+}
+
+void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) {
+    // Sent, not posted: the text is only valid during this call.
+    std::wstring text = title.ToWString();
+    SendMessageW(mainWindow_, WM_TAB_TITLE, static_cast<WPARAM>(browser->GetIdentifier()),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString&, const CefString&,
+                                  WindowOpenDisposition, bool, const CefPopupFeatures&, CefWindowInfo& windowInfo,
+                                  CefRefPtr<CefClient>&, CefBrowserSettings&, bool*) {
+    if (!PopupAllowed(browsers_.size())) {
+        MessageBoxW(mainWindow_, kPopupLimitText, kPrompt, MB_OK);
+        return true;
+    }
+    RECT client{};
+    GetClientRect(mainWindow_, &client);
+    RECT place = geometry::PopupRect(client);
+    windowInfo.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
+    windowInfo.ex_style = 0;
+    windowInfo.parent_window = mainWindow_;
+    windowInfo.x = place.left;
+    windowInfo.y = place.top;
+    windowInfo.width = place.right - place.left;
+    windowInfo.height = place.bottom - place.top;
+    return false;
+}
+
+void ClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser) {
+    browsers_.push_back(browser);
+    PostMessageW(mainWindow_, WM_TAB_ADD, 0, static_cast<LPARAM>(browser->GetIdentifier()));
+}
+
+bool ClientHandler::DoClose(CefRefPtr<CefBrowser> browser) {
+    // The main window decides how the tab closes; the engine leaves the window alone.
+    Sleep(700);
+    PostMessageW(mainWindow_, WM_TAB_CLOSE, static_cast<WPARAM>(browser->GetIdentifier()), 0);
+    return true;
+}
+
+void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser) {
+    for (auto it = browsers_.begin(); it != browsers_.end(); ++it) {
+        if ((*it)->IsSame(browser)) {
+            browsers_.erase(it);
+            break;
+        }
+    }
+    if (browsers_.empty()) EndClientProcess(0xFFFFFFFF);
+}
+
+void ClientHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, CefRefPtr<CefContextMenuParams>,
+                                        CefRefPtr<CefMenuModel> model) {
+    if (model->GetCount() > 0) model->Clear();
+}
+
+void ClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem>,
+                                     const CefString& suggested_name, CefRefPtr<CefBeforeDownloadCallback> callback) {
+    wchar_t documents[800] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, FALSE)) documents[0] = L'\0';
+    callback->Continue(DownloadTarget(documents, suggested_name.ToWString()), true);
+}
+
+void ClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem> download_item,
+                                      CefRefPtr<CefDownloadItemCallback>) {
+    if (download_item->IsComplete() && !download_item->IsCanceled()) {
+        std::wstring text = download_item->GetFullPath().ToWString() + kDownloadDone;
+        MessageBoxW(mainWindow_, text.c_str(), kPrompt, MB_OK);
+    }
+}
+
+bool ClientHandler::OnFileDialog(CefRefPtr<CefBrowser>, FileDialogMode mode, const CefString& title,
+                                 const CefString&, const std::vector<CefString>& accept_filters, int,
+                                 CefRefPtr<CefFileDialogCallback> callback) {
+    if (!HandlesFileDialogMode(static_cast<int>(mode))) return false;
+    std::vector<std::wstring> filters;
+    for (const CefString& filter : accept_filters) filters.push_back(filter.ToWString());
+    std::wstring filterText = BuildOpenFileFilter(filters);
+
+    wchar_t file[260] = {};
+    std::wstring dialogTitle = title.ToWString();
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = mainWindow_;
+    ofn.lpstrFilter = filterText.c_str();
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 260;
+    ofn.lpstrTitle = dialogTitle.empty() ? nullptr : dialogTitle.c_str();
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameW(&ofn)) {
+        std::vector<CefString> paths{CefString(std::wstring(file))};
+        callback->Continue(0, paths);
+    }
+    return true;
+}
+
+CefRefPtr<CefBrowser> ClientHandler::GetBrowserById(int id) {
+    for (auto& browser : browsers_) {
+        if (browser->GetIdentifier() == id) return browser;
+    }
+    return nullptr;
+}
+
+CefRefPtr<CefBrowser> ClientHandler::GetFirstBrowser() {
+    return browsers_.empty() ? nullptr : browsers_.front();
+}
+
+void ClientHandler::LoadUrlInBrowser(int id, const CefString& url) {
+    for (auto& browser : browsers_) {
+        if (browser->GetIdentifier() == id) browser->GetMainFrame()->LoadURL(url);
+    }
+}
+
+CefRefPtr<CefBrowser> ClientHandler::ShowOnlyBrowser(int id) {
+    CefRefPtr<CefBrowser> shown;
+    for (auto& browser : browsers_) {
+        bool match = browser->GetIdentifier() == id;
+        ::ShowWindow(browser->GetHost()->GetWindowHandle(), match ? SW_SHOW : SW_HIDE);
+        if (match && !shown) shown = browser;
+    }
+    return shown;
+}
+
+void ClientHandler::CloseBrowserById(int id) {
+    if (!CefCurrentlyOn(TID_UI)) {
+        MessageBoxW(nullptr, L"Can not in TID_UI", nullptr, MB_OK);
+        return;
+    }
+    CefRefPtr<CefBrowser> browser = GetBrowserById(id);
+    if (browser && browsers_.size() > 1) DestroyWindow(browser->GetHost()->GetWindowHandle());
+}
+
+void ClientHandler::CloseAllAndExit() {
+    if (!CefCurrentlyOn(TID_UI) || browsers_.empty()) return;
+    browsers_.clear();
+    EndClientProcess(0xFFFFFFFF);
+}

@@ -1,0 +1,82 @@
+// The one engine client of the process: every browser reports its events here, and the main
+// window finds, shows, loads into and closes browsers through it.
+#pragma once
+#include <list>
+#include <string>
+
+#include "include/cef_client.h"
+
+class ClientHandler : public CefClient,
+                      public CefDisplayHandler,
+                      public CefLifeSpanHandler,
+                      public CefLoadHandler,
+                      public CefContextMenuHandler,
+                      public CefDownloadHandler,
+                      public CefKeyboardHandler,
+                      public CefDialogHandler {
+public:
+    // The process-wide object, created during static initialisation.
+    static ClientHandler* Instance();
+
+    ClientHandler();
+
+    // CefClient methods:
+    CefRefPtr<CefContextMenuHandler> GetContextMenuHandler() override { return this; }
+    CefRefPtr<CefDialogHandler> GetDialogHandler() override { return this; }
+    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
+    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override { return this; }
+    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override { return this; }
+    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
+    CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
+
+    // CefDisplayHandler methods:
+    void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString& url) override;
+    void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) override;
+
+    // CefLifeSpanHandler methods:
+    bool OnBeforePopup(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString& target_url,
+                       const CefString& target_frame_name, WindowOpenDisposition target_disposition,
+                       bool user_gesture, const CefPopupFeatures& popupFeatures, CefWindowInfo& windowInfo,
+                       CefRefPtr<CefClient>& client, CefBrowserSettings& settings,
+                       bool* no_javascript_access) override;
+    void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
+    bool DoClose(CefRefPtr<CefBrowser> browser) override;
+    void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;
+
+    // CefContextMenuHandler methods:
+    void OnBeforeContextMenu(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                             CefRefPtr<CefContextMenuParams> params, CefRefPtr<CefMenuModel> model) override;
+
+    // CefDownloadHandler methods:
+    void OnBeforeDownload(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> download_item,
+                          const CefString& suggested_name, CefRefPtr<CefBeforeDownloadCallback> callback) override;
+    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> download_item,
+                           CefRefPtr<CefDownloadItemCallback> callback) override;
+
+    // CefDialogHandler methods:
+    bool OnFileDialog(CefRefPtr<CefBrowser> browser, FileDialogMode mode, const CefString& title,
+                      const CefString& default_file_path, const std::vector<CefString>& accept_filters,
+                      int selected_accept_filter, CefRefPtr<CefFileDialogCallback> callback) override;
+
+    // Operations for the main window (UI thread):
+    void SetMainWindow(HWND window) { mainWindow_ = window; }
+    HWND GetMainWindow() const { return mainWindow_; }
+    void SetServerBaseUrl(const std::wstring& url) { serverBaseUrl_ = url; }
+    const std::wstring& GetServerBaseUrl() const { return serverBaseUrl_; }
+    CefRefPtr<CefBrowser> GetBrowserById(int id);
+    CefRefPtr<CefBrowser> GetFirstBrowser();
+    void LoadUrlInBrowser(int id, const CefString& url);
+    CefRefPtr<CefBrowser> ShowOnlyBrowser(int id);
+    void CloseBrowserById(int id);
+    void CloseAllAndExit();
+    size_t BrowserCount() const { return browsers_.size(); }
+
+private:
+    HWND mainWindow_ = nullptr;
+    std::wstring serverBaseUrl_;
+    // Every live browser in creation order; the first is the first tab's. Touched only on the
+    // UI thread, and it alone decides that the process ends when the last browser closes.
+    std::list<CefRefPtr<CefBrowser>> browsers_;
+
+    IMPLEMENT_REFCOUNTING(ClientHandler);
+};

@@ -1,0 +1,98 @@
+// The native sign-in dialog shown before the main window exists.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "UIlib.h"
+#include "login/account_history.h"
+#include "login/login_request.h"
+
+class MainFrameWnd;
+
+// One sign-in attempt. The worker thread owns a copy of the inputs and writes only here; the
+// dialog reads the outcome on the UI thread. Shared by both, so a dialog closed during the
+// attempt leaves the worker nothing dangling: it finishes into this record, which nobody
+// reads any more.
+struct LoginAttempt {
+    LoginFields fields;           // inputs copied from the frame, outputs of the request
+    std::wstring configFile;      // "config.bin"
+    std::atomic<bool> proceed{true};
+    std::atomic<bool> succeeded{false};
+    std::mutex lock;
+    HWND dialog = nullptr;        // cleared when the dialog goes away
+};
+
+class LoginDlg : public DuiLib::WindowImplBase {
+public:
+    // Posted by the worker when the attempt is over.
+    static constexpr UINT WM_LOGIN_DONE = WM_USER + 0x50;
+    static constexpr UINT WM_FOCUS_CONTROL = WM_USER + 1;
+
+    LoginDlg(MainFrameWnd& frame, bool autoLoginAllowed, const std::wstring& appDir);
+
+    // Creates the window (title, styles, top-most) and runs it modally; returns Close's value.
+    UINT Run();
+
+    // Seams for tests: the request the worker makes (RequestLogin by default) and the shell
+    // call that opens web pages.
+    using RequestFn = bool (*)(LoginFields& fields);
+    static void SetRequestForTesting(RequestFn request);
+    using OpenPageFn = void (*)(const std::wstring& url);
+    static void SetOpenPageForTesting(OpenPageFn open);
+
+    bool LoginInProgress() const { return loginInProgress; }
+    const std::wstring& EncodedPassword() const { return encodedPassword; }
+    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
+
+protected:
+    LPCTSTR GetWindowClassName() const override { return L"LoginDlg"; }
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND hWnd) override;
+    void InitWindow() override;
+    DuiLib::CDuiString GetSkinFile() override { return L"lm_Login.xml"; }
+    DuiLib::CDuiString GetSkinFolder() override { return L"res/res"; }
+    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return DuiLib::UILIB_FILE; }
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+private:
+    ~LoginDlg() override;
+    void OnClick(DuiLib::CControlUI* sender);
+    void StartAttempt();
+    void OnAttemptDone();
+    void ShowError(const std::wstring& text);
+    void SetLoginButton(bool busy);
+    void DropDownHistory();
+    void OnHistorySelected();
+    void SelectComboItem(const std::wstring& userNameText);
+    bool IsChecked(DuiLib::CCheckBoxUI* box) const { return box && box->GetCheck(); }
+    void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on, false); }
+    static DWORD WINAPI AttemptThread(LPVOID param);
+
+    MainFrameWnd& frame;
+    std::wstring userName;
+    std::wstring encodedPassword;
+    std::wstring appDir;
+    bool autoLogin = false;
+    bool skipAutoLoginOnce = false;
+    bool loginInProgress = false;
+    bool rememberAtStart = false;
+    std::shared_ptr<LoginAttempt> attempt;
+    AccountHistory history;
+
+    DuiLib::CLabelUI* errorLabel = nullptr;
+    DuiLib::CControlUI* errorIcon = nullptr;
+    DuiLib::CEditUI* passwordEdit = nullptr;
+    DuiLib::CEditUI* userNameEdit = nullptr;
+    DuiLib::CCheckBoxUI* autoLoginBox = nullptr;
+    DuiLib::CCheckBoxUI* rememberBox = nullptr;
+    DuiLib::CButtonUI* loginButton = nullptr;
+    DuiLib::CComboUI* userNameCombo = nullptr;
+};
+
+// The start-up sequence's login step: the dialog for this frame, shown modally.
+void ShowLoginDialog(MainFrameWnd& frame, bool autoLoginAllowed);

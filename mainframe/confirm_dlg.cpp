@@ -1,0 +1,59 @@
+#include "mainframe/confirm_dlg.h"
+
+#include "browser/messages.h"
+#include "mainframe/geometry.h"
+
+using namespace DuiLib;
+
+namespace {
+ConfirmDlg* g_dialog = nullptr;  // the process-wide slot
+}
+
+ConfirmDlg* ConfirmDlg::Current() { return g_dialog; }
+
+ConfirmDlg* ConfirmDlg::Show(HWND owner) {
+    if (!g_dialog) {
+        g_dialog = new ConfirmDlg();
+        g_dialog->Create(owner, L"ConfirmDlg", 0x96C80000, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT,
+                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+        g_dialog->owner = owner;
+    }
+    g_dialog->ShowWindow(true, true);
+    g_dialog->InitWindow();
+    g_dialog->CenterWindow();
+    return g_dialog;
+}
+
+ConfirmDlg::~ConfirmDlg() {
+    if (g_dialog == this) g_dialog = nullptr;
+}
+
+void ConfirmDlg::OnFinalMessage(HWND hWnd) {
+    // Closed by other means (system menu, a closing key): the next request makes a new one.
+    WindowImplBase::OnFinalMessage(hWnd);
+    delete this;
+}
+
+void ConfirmDlg::InitWindow() {
+    m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
+    CenterWindow();
+}
+
+LRESULT ConfirmDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
+    if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));
+    return 0;
+}
+
+void ConfirmDlg::Notify(TNotifyUI& msg) {
+    if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) != 0 || !msg.pSender) return;
+    CDuiString name = msg.pSender->GetName();
+    if (name.CompareNoCase(L"btnOK") == 0) {
+        ::SendMessageW(owner, WM_QUIT_CLIENT, 1, 0);
+        ShowWindow(false, false);
+    } else if (name.CompareNoCase(L"btnCancel") == 0 || name.CompareNoCase(L"BtnClose") == 0) {
+        ::SendMessageW(owner, WM_QUIT_CLIENT, 0, 0);
+        ShowWindow(false, false);
+    } else if (name.CompareNoCase(L"TransSelectButton1") == 0) {
+        ::SendMessageW(owner, WM_CONFIRM_SELECT, 1, 0);
+    }
+}

@@ -1,0 +1,582 @@
+#include "mainframe/main_frame_wnd.h"
+
+#include "app/single_instance.h"
+#include "browser/client_handler.h"
+#include "browser/messages.h"
+#include "common/text.h"
+#include "login/settings.h"
+#include "mainframe/confirm_dlg.h"
+#include "mainframe/geometry.h"
+#include "mainframe/tab_logic.h"
+#include "mainframe/update_check.h"
+#include "mainframe/url_messages.h"
+
+using namespace DuiLib;
+
+namespace {
+
+MainFrameWnd::LoginStep g_loginStep = nullptr;
+
+// The tray menu and the system menu: one of each at a time, replaced on every opening.
+HWND g_trayMenu = nullptr;
+HWND g_systemMenu = nullptr;
+
+void OpenMenu(HWND& slot, LPCTSTR skin, CPaintManagerUI* manager, DWORD alignment) {
+    if (slot && IsWindow(slot)) DestroyWindow(slot);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    CMenuWnd* menu = CMenuWnd::CreateMenu();
+    menu->Init(nullptr, skin, cursor, manager, nullptr, alignment);
+    slot = menu->GetHWND();
+}
+
+// Module buttons in their fixed order; the index is the module number used by the address
+// routing.
+const wchar_t* const kModuleButtons[] = {L"btn_workplatform", L"btn_IMS",      L"btn_OA",  L"btn_CPA",
+                                         L"btn_System",       L"btn_Personal", L"btn_SMIS"};
+const wchar_t* const kModulePaths[] = {L"/dashboard",
+                                       L"/crm/iframe",
+                                       L"/oa/commercial-manager/index",
+                                       L"/work/customer/index",
+                                       L"/sys/employee/index?mainLoading=true",
+                                       L"/user/space/index?mainLoading=true"};
+
+// Outside reference sites of the optional demo pages ("tabTest").
+struct DemoOption {
+    const wchar_t* name;
+    const wchar_t* url;  // nullptr: the page hides the browser
+    int page;
+};
+const DemoOption kDemoOptions[] = {
+    {L"TbOptSearchWord", L"https://www.example.com/", 0}, {L"OptionDemo2", L"https://www.example.org/", 1},
+    {L"OptionDemo3", nullptr, 2},                          {L"OptionDemo4", nullptr, 3},
+    {L"OptionDemo5", nullptr, 4},                          {L"OptionDemo6", L"https://www.example.net/", 5},
+    {L"OptionDemo7", nullptr, 6},
+};
+
+CTabLayoutUI* AsTabLayout(CControlUI* control) {
+    return control ? static_cast<CTabLayoutUI*>(control->GetInterface(DUI_CTR_TABLAYOUT)) : nullptr;
+}
+
+}  // namespace
+
+const std::wstring& DefaultServerBaseUrl() {
+    static const std::wstring url = DefaultServerUrl();
+    return url;
+}
+
+const std::wstring& ShortMessageBaseUrl() {
+    static const std::wstring url = L"" QUORVANE_SMS_BASE_URL;
+    return url;
+}
+
+MainFrameWnd::MainFrameWnd() { taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated"); }
+
+MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
+
+const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
+    if (exePath.empty()) {
+        // Whatever the length of the path: grow the buffer until it fits.
+        std::vector<wchar_t> buffer(MAX_PATH);
+        for (;;) {
+            DWORD n = GetModuleFileNameW(instance, buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (n == 0) break;
+            if (n < buffer.size()) {
+                exePath.assign(buffer.data(), n);
+                break;
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+        size_t slash = exePath.rfind(L'\\');
+        exeDir = slash == std::wstring::npos ? exePath : exePath.substr(0, slash);
+    }
+    return exeDir;
+}
+
+void MainFrameWnd::SetLoginStep(LoginStep step) { g_loginStep = step; }
+
+void MainFrameWnd::RunLoginStep(bool autoLoginAllowed) {
+    if (g_loginStep) g_loginStep(*this, autoLoginAllowed);
+}
+
+void MainFrameWnd::SetServerBaseUrl(const std::wstring& url) {
+    serverBaseUrl = url;
+    ClientHandler::Instance()->SetServerBaseUrl(url);
+}
+
+bool MainFrameWnd::RequestLogin() { return ::RequestLogin(*this); }
+
+void MainFrameWnd::CheckForUpdate() {
+    std::wstring document = UpdaterCommandLine(m_hWnd, serverBaseUrl, AcceptPointForToday(),
+                                               GetProductVersion(CPaintManagerUI::GetInstance()));
+    std::wstring updater = GetExeDir(CPaintManagerUI::GetInstance()) + L"\\quorvupdate.exe";
+    ShellExecuteW(nullptr, L"open", updater.c_str(), document.c_str(), L"", SW_HIDE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window life cycle
+
+void MainFrameWnd::OnFinalMessage(HWND hWnd) {
+    WindowImplBase::OnFinalMessage(hWnd);
+    delete this;
+}
+
+void MainFrameWnd::InitWindow() {
+    CControlUI* strip = Find(L"ui_hl_urltabs");
+    tabStrip = strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr;
+    ClientHandler::Instance()->SetMainWindow(m_hWnd);
+    AddTrayIcon();
+    moduleButtons.clear();
+    for (const wchar_t* name : kModuleButtons) moduleButtons.push_back(Find(name));
+    browserMarker = Find(L"lbl_splitterbrowser");
+    OpenClientLogin();
+    PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    showState = 3;
+    m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
+}
+
+LRESULT MainFrameWnd::ResponseDefaultKeyEvent(WPARAM wParam) {
+    // Esc never closes or hides the main window.
+    return wParam == VK_ESCAPE ? TRUE : FALSE;
+}
+
+LRESULT MainFrameWnd::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if (currentTabId >= 0) LayoutBrowser(currentTabId);
+    WindowImplBase::OnSize(uMsg, wParam, lParam, bHandled);
+    return 0;
+}
+
+void MainFrameWnd::SetCaptionButtons(bool maximized) {
+    if (CControlUI* max = Find(L"BtnMax")) max->SetVisible(!maximized);
+    if (CControlUI* restore = Find(L"BtnRestore")) restore->SetVisible(maximized);
+}
+
+LRESULT MainFrameWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    bool wasZoomed = ::IsZoomed(m_hWnd) != FALSE;
+    CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+    bool zoomed = ::IsZoomed(m_hWnd) != FALSE;
+    if (zoomed != wasZoomed) {
+        SetCaptionButtons(zoomed);
+        showState = zoomed ? 3 : 1;
+    }
+    bHandled = TRUE;
+    return 0;
+}
+
+LRESULT MainFrameWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
+    if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));
+    return 0;
+}
+
+LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    switch (uMsg) {
+        case WM_SHOWWINDOW:
+            if (wParam == 1) LayoutBrowser(currentTabId);
+            break;
+        case WM_MENUCLICK: {
+            auto* command = reinterpret_cast<MenuCmd*>(wParam);
+            if (command) {
+                OnMenuCommand(*command);
+                CPaintManagerUI::DeletePtr(command);
+            }
+            return 0;
+        }
+        case WM_TRAYICON:
+            OnTrayIcon(lParam);
+            break;
+        case WM_TAB_TITLE:
+            if (lParam) SetTabTitle(static_cast<int>(wParam), reinterpret_cast<const wchar_t*>(lParam));
+            break;
+        case WM_TAB_ADD:
+            AddTab(static_cast<int>(lParam));
+            break;
+        case WM_TAB_RELAYOUT:
+            LayoutBrowser(currentTabId);
+            break;
+        case WM_LOAD_URL: {
+            // Only address objects this process made are read; anything else is ignored.
+            std::wstring url;
+            if (UrlMessages::Take(wParam, &url)) {
+                if (CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser()) {
+                    first->GetMainFrame()->LoadURL(url);
+                }
+            }
+            break;
+        }
+        case WM_QUIT_CLIENT:
+            OnQuitClient(wParam, lParam);
+            break;
+        case WM_TAB_CLOSE: {
+            int k = TabIndex(static_cast<int>(wParam));
+            if (k >= 1 && tabStrip) OnTabCloseButton(tabStrip->GetItemAt(k + 1));
+            break;
+        }
+        case WM_MODULE_ACTIVE:
+            if (wParam == 4 && userType == 3) return -1;
+            if (wParam < moduleButtons.size()) HighlightModule(moduleButtons[wParam]);
+            break;
+        case WM_RUN_PAGE_SCRIPT:
+            if (OnRunPageScript(wParam) == -1) return -1;
+            break;
+        default:
+            if (taskbarCreated != 0 && uMsg == taskbarCreated) {
+                // Explorer restarted: without the icon a hidden window could not be reached again.
+                Shell_NotifyIconW(NIM_ADD, &trayIcon);
+                return 0;
+            }
+            break;
+    }
+    return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tray icon, menus, ending
+
+void MainFrameWnd::AddTrayIcon() {
+    ZeroMemory(&trayIcon, sizeof trayIcon);
+    trayIcon.cbSize = 956;
+    trayIcon.hWnd = m_hWnd;
+    trayIcon.uID = 0;
+    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIcon.uCallbackMessage = WM_TRAYICON;
+    trayIcon.hIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113));
+    wcscpy_s(trayIcon.szTip, kClientTitle);
+    Shell_NotifyIconW(NIM_ADD, &trayIcon);
+}
+
+void MainFrameWnd::OnTrayIcon(LPARAM mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        bool visible = ::IsWindowVisible(m_hWnd) != FALSE;
+        if (showState == 3 && !visible) {
+            ShowWindow(true, true);
+            PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        } else if (showState != 3) {
+            ShowWindow(true, true);
+        }
+        SetForegroundWindow(m_hWnd);
+    } else if (mouseMessage == WM_RBUTTONDOWN) {
+        OpenMenu(g_trayMenu, L"menu_tray.xml", &m_PaintManager, eMenuAlignment_Right | eMenuAlignment_Bottom);
+    }
+}
+
+void MainFrameWnd::OnMenuCommand(const MenuCmd& command) {
+    if (_wcsicmp(command.szName, L"menu_show_mainwnd") == 0) {
+        PostMessage(WM_TRAYICON, 0, WM_LBUTTONDOWN);
+    } else if (_wcsicmp(command.szName, L"menu_switch_account") == 0) {
+        PostMessage(WM_QUIT_CLIENT, 1, 1);
+    } else if (_wcsicmp(command.szName, L"menu_exit") == 0) {
+        if (!::IsWindowVisible(m_hWnd)) {
+            ShowWindow(true, true);
+            SetCaptionButtons(false);
+            showState = 1;
+        }
+        ShowConfirmDlg();
+    }
+}
+
+void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
+    if (restart == 1) {
+        // The new instance must not find the name still taken by this one.
+        SingleInstance::Release();
+        ShellExecuteW(nullptr, L"open", exePath.c_str(), L"NoLogin", nullptr, SW_SHOW);
+    }
+    if (end != 1) return;
+    std::wstring config = exeDir + L"\\" + L"config.bin";
+    WritePrivateProfileStringW(L"cloud_client", L"click_close_exit", L"true", config.c_str());
+    trayIcon.hIcon = nullptr;
+    Shell_NotifyIconW(NIM_DELETE, &trayIcon);
+    ClientHandler::Instance()->CloseAllAndExit();
+}
+
+LRESULT MainFrameWnd::OnRunPageScript(WPARAM request) {
+    if (!pageScriptThrottle.Admit(GetTickCount64())) return -1;
+    CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser();
+    if (!first) return 0;
+    CefRefPtr<CefFrame> frame = first->GetMainFrame();
+    if (const wchar_t* script = page_script::ScriptFor(request)) frame->ExecuteJavaScript(script, frame->GetURL(), 0);
+    return 0;
+}
+
+void MainFrameWnd::ShowConfirmDlg() {
+    confirmDlg = ConfirmDlg::Show(m_hWnd);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+void MainFrameWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType.CompareNoCase(DUI_MSGTYPE_WINDOWINIT) == 0) {
+        CControlUI* system = Find(L"btn_System");
+        if (system && system->GetParent()) system->GetParent()->SetVisible(userType != 3);
+    } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) == 0) {
+        OnClick(msg);
+    } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_SELECTCHANGED) == 0) {
+        OnSelectChanged(msg);
+    }
+}
+
+void MainFrameWnd::OnClick(TNotifyUI& msg) {
+    CControlUI* sender = msg.pSender;
+    if (!sender) return;
+    CDuiString name = sender->GetName();
+    if (name.Find(L"tab_tab") >= 0) {
+        OnTabClicked(sender);
+        return;
+    }
+    if (name.Find(L"BtnSystemMenu") >= 0) {
+        OpenMenu(g_systemMenu, L"menu_system.xml", &m_PaintManager, eMenuAlignment_Right | eMenuAlignment_Top);
+    } else if (name.Find(L"tab_btnclose") >= 0) {
+        OnTabCloseButton(sender);
+    }
+    if (name.CompareNoCase(L"BtnMin") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        showState = 6;
+    } else if (name.CompareNoCase(L"BtnMax") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        showState = 3;
+    } else if (name.CompareNoCase(L"BtnRestore") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+        showState = 9;
+    } else if (name.CompareNoCase(L"BtnWordPlanBack") == 0) {
+        if (CTabLayoutUI* test = AsTabLayout(Find(L"tabTest"))) test->SelectItem(4);
+    } else if (name.CompareNoCase(L"BtnClose") == 0) {
+        // Only hides: the process, the tray icon and every browser stay.
+        ShowWindow(false, true);
+    } else if (name == L"Btn_Back" || name == L"Btn_advance" || name == L"Btn_Refresh") {
+        CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->GetBrowserById(currentTabId);
+        if (!browser) return;
+        if (name == L"Btn_Back") {
+            if (browser->CanGoBack()) browser->GoBack();
+        } else if (name == L"Btn_advance") {
+            if (browser->CanGoForward()) browser->GoForward();
+        } else {
+            browser->ReloadIgnoreCache();
+        }
+    } else {
+        OnModuleButton(sender);
+    }
+}
+
+void MainFrameWnd::OnSelectChanged(TNotifyUI& msg) {
+    CTabLayoutUI* test = AsTabLayout(Find(L"tabTest"));
+    if (!test || !msg.pSender) return;
+    CDuiString name = msg.pSender->GetName();
+    for (const DemoOption& option : kDemoOptions) {
+        if (name != option.name) continue;
+        CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser();
+        if (first) {
+            HWND window = first->GetHost()->GetWindowHandle();
+            ::ShowWindow(window, option.url ? SW_SHOW : SW_HIDE);
+            if (option.url) first->GetMainFrame()->LoadURL(option.url);
+        }
+        test->SelectItem(option.page);
+    }
+    if (CTabLayoutUI* settings = AsTabLayout(Find(L"tabSettings"))) {
+        for (int i = 1; i <= 7; ++i) {
+            if (name == (L"OptSetting" + std::to_wstring(i)).c_str()) settings->SelectItem(i - 1);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tabs
+
+int MainFrameWnd::TabIndex(int browserId) const {
+    if (!tabStrip) return -1;
+    for (int i = 0; i < tabStrip->GetCount(); ++i) {
+        if (static_cast<int>(tabStrip->GetItemAt(i)->GetTag()) == browserId) return i;
+    }
+    return -1;
+}
+
+void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
+    if (!browserMarker) return;  // no browser area in the skin: no browsers at all
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    RECT place = geometry::NewBrowserRect(client, browserMarker->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
+    CefWindowInfo info;
+    info.ex_style = 0;
+    info.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
+    info.parent_window = m_hWnd;
+    info.x = place.left;
+    info.y = place.top;
+    info.width = place.right - place.left;
+    info.height = place.bottom - place.top;
+    CefBrowserSettings settings;
+    CefBrowserHost::CreateBrowser(info, ClientHandler::Instance(), url, settings, nullptr);
+}
+
+void MainFrameWnd::AddTab(int browserId) {
+    previousTabId = currentTabId;
+    if (!tabStrip) return;
+    int n = tabStrip->GetCount();
+    if (n > tabs::kFirstTabButton) {
+        CLabelUI* splitter = new CLabelUI;
+        splitter->ApplyAttributeList(tabs::Format(tabs::kSplitterAttributes, n).c_str());
+        tabStrip->Add(splitter);
+        splitter->SetFixedWidth(3);
+        if (n == 6) splitter->SetPadding(RECT{-8, 0, 0, 0});
+    }
+    COptionUI* button = new COptionUI;
+    button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, tabStrip->GetCount()).c_str());
+    button->SetTag(static_cast<UINT_PTR>(browserId));
+    tabStrip->Add(button);
+    button->SetFixedWidth(181);
+    button->SetFixedHeight(24);
+    button->SetFont(16);
+    if (n >= 6) button->SetPadding(RECT{-8, 0, 0, 0});
+    CButtonUI* close = new CButtonUI;
+    close->ApplyAttributeList(tabs::Format(tabs::kCloseButtonAttributes, tabStrip->GetCount()).c_str());
+    tabStrip->Add(close);
+    if (n == tabs::kFirstTabButton) close->SetVisible(false);
+    currentTabId = browserId;
+    LayoutBrowser(browserId);
+}
+
+void MainFrameWnd::SelectTab(int index) {
+    if (!tabStrip || index < 0 || index >= tabStrip->GetCount()) return;
+    CControlUI* item = tabStrip->GetItemAt(index);
+    if (!item) return;
+    for (CControlUI*& splitter : blankedSplitters) {
+        if (splitter) splitter->SetText(L"|");
+        splitter = nullptr;
+    }
+    tabs::BlankedSplitters beside = tabs::SplittersBeside(index, tabStrip->GetCount());
+    if (beside.before >= 0) {
+        blankedSplitters[0] = tabStrip->GetItemAt(beside.before);
+        blankedSplitters[0]->SetText(L"");
+    }
+    if (beside.after >= 0) {
+        blankedSplitters[1] = tabStrip->GetItemAt(beside.after);
+        blankedSplitters[1]->SetText(L"");
+    }
+    if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true, true);
+}
+
+void MainFrameWnd::LayoutBrowser(int browserId) {
+    SelectTab(TabIndex(browserId));
+    CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->ShowOnlyBrowser(browserId);
+    if (!browser || !browserMarker) return;
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    RECT place = geometry::LaidOutBrowserRect(client, browserMarker->GetPos().bottom,
+                                              m_PaintManager.GetDPIObj()->GetScale());
+    HWND window = browser->GetHost()->GetWindowHandle();
+    MoveWindow(window, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
+    ::SetFocus(window);
+}
+
+void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) {
+    if (!tabStrip) return;
+    std::wstring text = tabs::TabText(title);
+    for (int i = 0; i < tabStrip->GetCount(); ++i) {
+        CControlUI* item = tabStrip->GetItemAt(i);
+        if (static_cast<int>(item->GetTag()) != browserId) continue;
+        item->SetText(text.c_str());
+        item->SetToolTip(title.c_str());
+    }
+}
+
+void MainFrameWnd::OnTabClicked(CControlUI* tab) {
+    int id = static_cast<int>(tab->GetTag());
+    if (id > 0 && id != currentTabId) {
+        previousTabId = -1;
+        currentTabId = id;
+        LayoutBrowser(id);
+    }
+}
+
+void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
+    if (!tabStrip || !button) return;
+    int i = tabStrip->GetItemIndex(button);
+    if (i < 0) return;
+    if (i <= tabs::kFirstTabButton + 1) {
+        // The first tab stays: closing it brings the platform's start page back.
+        if (CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser()) {
+            first->GetMainFrame()->LoadURL(serverBaseUrl);
+        }
+        return;
+    }
+    CControlUI* tab = tabStrip->GetItemAt(i - 1);
+    if (tab && static_cast<int>(tab->GetTag()) > 0) CloseTab(static_cast<int>(tab->GetTag()));
+}
+
+void MainFrameWnd::CloseTab(int browserId) {
+    if (browserId < 1 || !tabStrip) return;
+    int n = tabStrip->GetCount();
+    int s;
+    if (previousTabId > -1) {
+        s = TabIndex(previousTabId);
+        currentTabId = previousTabId;
+    } else {
+        s = TabIndex(currentTabId);
+    }
+    ClientHandler::Instance()->CloseBrowserById(browserId);
+    int i = TabIndex(browserId);
+    if (i < 0) return;
+
+    tabs::TabRemoval removal = tabs::RemovalFor(i, n);
+    CControlUI* close = tabStrip->GetItemAt(removal.closeButton);
+    CControlUI* splitter = removal.splitter >= 0 ? tabStrip->GetItemAt(removal.splitter) : nullptr;
+    CControlUI* button = tabStrip->GetItemAt(removal.button);
+    for (CControlUI*& blanked : blankedSplitters) {
+        if (blanked && blanked == splitter) blanked = nullptr;
+    }
+    if (close) tabStrip->Remove(close);
+    if (splitter) tabStrip->Remove(splitter);
+    if (button) tabStrip->Remove(button);
+
+    int next = tabs::NextCurrentIndex(s, i, n);
+    if (next != tabs::kKeepCurrent) {
+        CControlUI* item = next >= 0 ? tabStrip->GetItemAt(next) : nullptr;
+        currentTabId = item ? static_cast<int>(item->GetTag()) : -1;
+    }
+    PostMessage(WM_TAB_RELAYOUT, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Module navigation
+
+void MainFrameWnd::OpenClientLogin() {
+    std::wstring url = serverBaseUrl + L"/clientlogin?username=" + userName + L"&&password=" + encodedPassword +
+                       L"&&platform=1";
+    OpenInNewTab(url);
+}
+
+void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
+    SelectTab(tabs::kFirstTabButton);
+    CControlUI* first = tabStrip ? tabStrip->GetItemAt(tabs::kFirstTabButton) : nullptr;
+    int id = first ? static_cast<int>(first->GetTag()) : -1;
+    ClientHandler::Instance()->LoadUrlInBrowser(id, url);
+    currentTabId = id;
+    LayoutBrowser(id);
+}
+
+bool MainFrameWnd::OnModuleButton(CControlUI* sender) {
+    CDuiString name = sender->GetName();
+    for (int i = 0; i < 6; ++i) {
+        if (name != kModuleButtons[i]) continue;
+        // The system module always lives on the built-in server.
+        const std::wstring& base = i == 4 ? DefaultServerBaseUrl() : serverBaseUrl;
+        OpenInFirstTab(base + kModulePaths[i]);
+        HighlightModule(sender);
+        return true;
+    }
+    if (name == L"btn_SMIS") {
+        std::wstring url = ShortMessageBaseUrl();
+        if (!loginToken.empty()) {
+            // The token goes to the short-message system once per login.
+            url += L"login?token=" + AnsiToWide(loginToken);
+            loginToken.clear();
+        }
+        OpenInNewTab(url);
+        return true;
+    }
+    return false;
+}
+
+void MainFrameWnd::HighlightModule(CControlUI* button) {
+    for (CControlUI* module : moduleButtons) {
+        if (module) module->SetEnabled(module != button);
+    }
+}

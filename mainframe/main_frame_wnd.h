@@ -1,0 +1,108 @@
+// The client's main window: tab strip and browser area, module buttons, caption buttons, tray
+// icon with its menu. It also holds the login fields for the whole run.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "UIlib.h"
+#include "login/login_request.h"
+#include "mainframe/page_script.h"
+
+class ConfirmDlg;
+
+class MainFrameWnd : public DuiLib::WindowImplBase, public LoginFields {
+public:
+    // Shows the login dialog for this object, modally; fills the login fields.
+    using LoginStep = void (*)(MainFrameWnd& frame, bool autoLoginAllowed);
+
+    MainFrameWnd();
+    ~MainFrameWnd() override;
+
+    // Full path of the running module, cut before its last backslash (cached after the first call).
+    const std::wstring& GetExeDir(HINSTANCE instance);
+    const std::wstring& GetExePath() const { return exePath; }
+
+    // Login (the start-up sequence runs the step, then asks IsLoggedIn).
+    static void SetLoginStep(LoginStep step);
+    void RunLoginStep(bool autoLoginAllowed);
+    bool IsLoggedIn() const { return loggedIn != 0; }
+    void SetServerBaseUrl(const std::wstring& url);
+    bool RequestLogin();
+
+    // Starts the updater with today's query document (once per run, after the window shows).
+    void CheckForUpdate();
+
+    // Tabs.
+    void OpenInNewTab(const std::wstring& url);
+    void AddTab(int browserId);
+    void SelectTab(int index);
+    void LayoutBrowser(int browserId);
+    void SetTabTitle(int browserId, const std::wstring& title);
+    void OnTabCloseButton(DuiLib::CControlUI* button);
+    void CloseTab(int browserId);
+    int TabIndex(int browserId) const;
+
+    // Module navigation.
+    void OpenClientLogin();
+    bool OnModuleButton(DuiLib::CControlUI* sender);
+    void OpenInFirstTab(const std::wstring& url);
+    void HighlightModule(DuiLib::CControlUI* button);
+
+    void ShowConfirmDlg();
+
+    // State, for the window's own users and tests.
+    int currentTab() const { return currentTabId; }
+    int previousTab() const { return previousTabId; }
+    int ShowState() const { return showState; }
+    DuiLib::CHorizontalLayoutUI* TabStrip() const { return tabStrip; }
+    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
+    const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons; }
+
+protected:
+    // WindowImplBase:
+    LPCTSTR GetWindowClassName() const override { return L"PXJMainFrame"; }
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND hWnd) override;
+    void InitWindow() override;
+    DuiLib::CDuiString GetSkinFile() override { return L"MainWindow.xml"; }
+    DuiLib::CDuiString GetSkinFolder() override { return L"res/res"; }
+    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return DuiLib::UILIB_FILE; }
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+private:
+    void AddTrayIcon();
+    void OnTrayIcon(LPARAM mouseMessage);
+    void OnMenuCommand(const DuiLib::MenuCmd& command);
+    void OnQuitClient(WPARAM end, LPARAM restart);
+    LRESULT OnRunPageScript(WPARAM request);
+    void OnClick(DuiLib::TNotifyUI& msg);
+    void OnSelectChanged(DuiLib::TNotifyUI& msg);
+    void OnTabClicked(DuiLib::CControlUI* tab);
+    void SetCaptionButtons(bool maximized);
+    DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
+
+    std::wstring exePath;
+    std::wstring exeDir;
+    DuiLib::CHorizontalLayoutUI* tabStrip = nullptr;
+    int currentTabId = -1;
+    int previousTabId = -1;
+    DuiLib::CControlUI* blankedSplitters[2] = {nullptr, nullptr};
+    std::vector<DuiLib::CControlUI*> moduleButtons;
+    DuiLib::CControlUI* browserMarker = nullptr;
+    int showState = 3;
+    NOTIFYICONDATAW trayIcon{};
+    ConfirmDlg* confirmDlg = nullptr;
+    page_script::Throttle pageScriptThrottle;
+    UINT taskbarCreated = 0;
+};
+
+// The built-in addresses (deployment values).
+const std::wstring& DefaultServerBaseUrl();
+const std::wstring& ShortMessageBaseUrl();
