@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "browser/address_routing.h"
+#include "include/cef_task.h"
 #include "browser/file_filter.h"
 #include "browser/messages.h"
 #include "browser/process_exit.h"

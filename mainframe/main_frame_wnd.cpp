@@ -4,6 +4,7 @@
 #include "browser/client_handler.h"
 #include "browser/messages.h"
 #include "common/text.h"
+#include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/geometry.h"
