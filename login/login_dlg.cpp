@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "browser/messages.h"
+#include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
 #include "mainframe/geometry.h"
@@ -89,11 +90,11 @@ void LoginDlg::InitWindow() {
         userNameCombo->SelectItem(0, false, false);
     }
 
-    ConfigFile config(configPath);
-    if (!config.Exists()) return;
-    std::wstring storedName = config.UserName();
-    std::wstring storedPassword = config.EncodedPassword();
-    autoLogin = config.AutoLogin();
+    StoredLogin stored = ReadStoredLogin(configPath);
+    if (!stored.fileExists) return;
+    const std::wstring& storedName = stored.userName;
+    const std::wstring& storedPassword = stored.encodedPassword;
+    autoLogin = stored.autoLogin;
     SetChecked(autoLoginBox, autoLogin);
     if (!storedName.empty()) {
         userName = storedName;
@@ -319,17 +320,9 @@ void LoginDlg::OnAttemptDone() {
         frame.loggedIn = done->fields.loggedIn;
         frame.loginError = done->fields.loginError;
         if (done->succeeded) {
-            history.Add(userName, encodedPassword);
-            history.Save();
+            if (rememberAtStart) autoLogin = IsChecked(autoLoginBox);
             history.Clear();
-            ConfigFile config(done->configFile);
-            if (rememberAtStart) {
-                autoLogin = IsChecked(autoLoginBox);
-                config.SetEncodedPassword(encodedPassword);
-                config.SetAutoLogin(autoLogin);
-            } else {
-                config.SetEncodedPassword(std::wstring());
-            }
+            RecordSuccessfulLogin(done->configFile, userName, encodedPassword, rememberAtStart, autoLogin);
             Close(1);
         } else {
             ShowError(frame.loginError);
