@@ -9,9 +9,11 @@ TempFolder::TempFolder() {
     static std::atomic<int> counter{0};
     wchar_t base[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + L"quorvane-login-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    // Process ids come round again: a name that is taken is skipped, never shared.
+    do {
+        path_ = std::wstring(base) + L"quorvane-login-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+    } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempFolder::~TempFolder() {
