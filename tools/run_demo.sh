@@ -8,9 +8,12 @@ build="${QUORVANE_BUILD_DIR:-$here/build}"
 cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-mingw.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorvane quorvupdate
-echo "Built: $build/bin/quorvane.exe and $build/bin/quorvupdate.exe"
-if [ ! -f "$here/tools/demo_platform.py" ]; then
-  echo "The demo platform and the client's windows are not there yet; nothing to start."
-  exit 0
+source tools/wine_env.sh
+if [ -z "${DISPLAY:-}" ]; then
+  # No screen: a private X display, automatic sign-in, a screenshot, then the end.
+  export QUORVANE_DEMO_HEADLESS=1
+  trap quorvane_stop_all EXIT
+  quorvane_start_display
 fi
-exec python3 "$here/tools/demo.py" --bin "$build/bin" "$@"
+quorvane_start_wine
+python3 "$here/tools/demo.py" --bin "$build/bin" "$@"
