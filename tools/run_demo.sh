@@ -6,7 +6,7 @@ cd "$here"
 bash tools/bootstrap.sh
 build="${QUORVANE_BUILD_DIR:-$here/build}"
 cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_TESTS=OFF >/dev/null
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorvane quorvupdate
 source tools/wine_env.sh
 if [ -z "${DISPLAY:-}" ]; then
