@@ -154,3 +154,62 @@ TEST(Geometry, BrowserPlacesAndDpi) {
 }
 
 }  // namespace
+
+#include "browser/file_filter.h"
+#include "mainframe/update_check.h"
+
+namespace {
+
+TEST(UpdateCheck, AcceptPointChangesWithTheDate) {
+    SYSTEMTIME day{};
+    day.wYear = 2026;
+    day.wMonth = 3;
+    day.wDay = 7;
+    // MD5 of "velmarix3071" + "20260307": eight date digits, zero-padded.
+    std::wstring first = AcceptPointFor(day);
+    EXPECT_EQ(L"eaf5f52484d9ed9401f9e9c0aa93d56c", first);
+    EXPECT_EQ(first, AcceptPointFor(day));
+    day.wDay = 8;
+    EXPECT_NE(first, AcceptPointFor(day));
+}
+
+TEST(UpdateCheck, CommandLineDocument) {
+    std::wstring doc = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x80000010)),
+                                          L"http://srv:81", L"0123456789abcdef0123456789abcdef", L"1.0.3.12");
+    EXPECT_EQ(L"{\"MainHwnd\":-2147483632,\"url\":\"http://srv:81/platform/clientversion/findClientVersion\","
+              L"\"header\":{\"Accept-Point\":\"0123456789abcdef0123456789abcdef\"},"
+              L"\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"1.0.3.12\"}}",
+              doc);
+    // This test program has no version resource.
+    EXPECT_EQ(L"", GetProductVersion(nullptr));
+}
+
+TEST(FileChooser, FiltersFromAcceptedTypes) {
+    std::wstring filter = BuildOpenFileFilter(
+        {L"application/msword", L"application/vnd.openxmlformats-officedocument.wordprocessingml.document"});
+    static const wchar_t kExpected[] = L"自定义文件(.doc,.docx)\0*.doc;*.docx\0所有文件\0*.*\0";
+    EXPECT_EQ(std::wstring(kExpected, sizeof kExpected / sizeof kExpected[0]), filter);
+    // A repeat is skipped; unknown types are taken verbatim with a dot in front.
+    std::wstring dup = BuildOpenFileFilter({L".xls", L"application/vnd.ms-excel", L"image/*"});
+    static const wchar_t kPrefix[] = L"自定义文件(.xls,.image/*)\0*.xls;*.image/*";
+    EXPECT_EQ(0u, dup.find(std::wstring(kPrefix, sizeof kPrefix / sizeof kPrefix[0])));
+    // Far too many types: the filter stays within 500 characters and stays well formed.
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 200; ++i) many.push_back(L".ext" + std::to_wstring(i));
+    std::wstring big = BuildOpenFileFilter(many);
+    EXPECT_LE(big.size(), 500u);
+    EXPECT_EQ(std::wstring(L"*.*\0\0", 5), big.substr(big.size() - 5));
+    EXPECT_TRUE(HandlesFileDialogMode(0x03000000));
+    EXPECT_TRUE(HandlesFileDialogMode(0x03000001));
+    EXPECT_FALSE(HandlesFileDialogMode(0x03000002));
+    EXPECT_FALSE(HandlesFileDialogMode(0));
+    EXPECT_FALSE(HandlesFileDialogMode(0x01000000));
+}
+
+TEST(FileChooser, DownloadTargets) {
+    EXPECT_EQ(L"C:\\Docs\\report.zip", DownloadTarget(L"C:\\Docs", L"report"));
+    EXPECT_EQ(L"C:\\Docs\\report.pdf", DownloadTarget(L"C:\\Docs", L"report.pdf"));
+    EXPECT_EQ(L"\\a.b", DownloadTarget(L"", L"a.b"));
+}
+
+}  // namespace
