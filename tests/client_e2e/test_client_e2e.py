@@ -1,0 +1,188 @@
+"""The real quorvane.exe under Wine against the demo platform on loopback: start-up, single
+instance, sub-process dispatch, sign-in from stored credentials, the login dialog's waiting
+and failing paths, window messages from other programs, and exit codes."""
+import base64
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "updater"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+import updater_harness as h  # noqa: E402
+import demo_platform  # noqa: E402
+
+BIN = os.environ.get("QUORVANE_BIN", "")
+TITLE = "青杉工作台客户端"
+MINUS_ONE = 4294967295
+
+
+def encoded(password, letter="K"):
+    text = base64.b64encode(password.encode("utf-8")).decode("ascii")
+    return text[0] + letter + text[1:]
+
+
+def setUpModule():
+    h.start_session()
+
+
+def tearDownModule():
+    subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    h.stop_session()
+
+
+class Client:
+    """One client run in a folder of its own, started through the UI driver so that the exit
+    code is the one Windows reports."""
+
+    def __init__(self, folder, args=""):
+        cmd = ["wine", h.UIDRIVER, "run", "--exe", h.win_path(os.path.join(folder, "quorvane.exe")),
+               "--cwd", h.win_path(folder), "--timeout", "120000"]
+        if args:
+            cmd += ["--args", args]
+        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        first = self.proc.stdout.readline().decode("ascii")
+        self.pid = h.json.loads(first)["pid"] if first.strip() else None
+
+    def wait(self, timeout=60):
+        out, _ = self.proc.communicate(timeout=timeout)
+        for line in out.decode("ascii").splitlines():
+            if '"exit_code"' in line:
+                return h.json.loads(line)["exit_code"]
+        return None
+
+    def kill(self):
+        if self.pid:
+            subprocess.run(["wine", "cmd", "/c", "taskkill", "/F", "/PID", str(self.pid)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+class ClientTest(unittest.TestCase):
+    def setUp(self):
+        self.platform = demo_platform.DemoPlatform().start()
+        self.folder = tempfile.mkdtemp(prefix="quorvane-e2e-")
+        for name in ("quorvane.exe", "quorvupdate.exe"):
+            shutil.copy2(os.path.join(BIN, name), self.folder)
+        shutil.copytree(os.path.join(BIN, "res"), os.path.join(self.folder, "res"))
+        with open(os.path.join(self.folder, "maincfg.ini"), "w", encoding="ascii") as f:
+            f.write("[cloud_client]\r\nurl=%s\r\n" % self.platform.base_url)
+        self.clients = []
+
+    def tearDown(self):
+        for client in self.clients:
+            if client.proc.poll() is None:
+                client.kill()
+        self.platform.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def write_config(self, user="demo", password="demo123", autologin="true"):
+        with open(os.path.join(self.folder, "config.bin"), "w", encoding="utf-16") as f:
+            f.write("[cloud_client]\r\nusername=%s\r\npassword=%s\r\nautologin=%s\r\n"
+                    % (user, encoded(password) if password else "", autologin))
+
+    def start(self, args=""):
+        client = Client(self.folder, args)
+        self.clients.append(client)
+        return client
+
+    def wait_window(self, cls, timeout=30000, pid=None):
+        args = ["wait-window", "--title", TITLE, "--class", cls, "--timeout", timeout]
+        if pid:
+            args += ["--pid", pid]
+        found = h.driver(*args, timeout=timeout / 1000 + 30)
+        return found[0] if found and "hwnd" in found[0] else None
+
+    def requests(self, path):
+        return [r for r in self.platform.requests if r["path"].startswith(path)]
+
+    def wait_for(self, predicate, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if predicate():
+                return True
+            time.sleep(0.1)
+        return False
+
+    # -----------------------------------------------------------------------------------------
+
+    def test_engine_subprocess_start_ends_at_the_dispatch(self):
+        client = self.start("--type=renderer --lang=zh-CN")
+        self.assertEqual(0, client.wait())
+        self.assertEqual([], self.platform.requests)
+        # No mutex was left behind: a normal start right after is not turned away.
+        self.write_config()
+        normal = self.start()
+        self.assertIsNotNone(self.wait_window("PXJMainFrame"))
+        normal.kill()
+
+    def test_stored_credentials_sign_in_and_open_the_main_window(self):
+        os.makedirs(os.path.join(self.folder, "mycache"))
+        with open(os.path.join(self.folder, "mycache", "Cookies"), "w") as f:
+            f.write("stale-cookie-from-last-run")
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame")
+        self.assertIsNotNone(window)
+        logins = self.requests("/platform/encrypt/login")
+        self.assertEqual(1, len(logins))
+        self.assertIn(b'"loginName":"demo"', logins[0]["body"])
+        self.assertTrue(self.wait_for(lambda: self.requests("/clientlogin?username=demo&&password=")))
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        # The update check asked the version service with today's header.
+        self.assertTrue(self.wait_for(lambda: self.requests("/platform/clientversion/findClientVersion")))
+        query = self.requests("/platform/clientversion/findClientVersion")[0]
+        self.assertEqual(32, len(query["headers"].get("Accept-Point", "")))
+        # The previous run's cookies are gone.
+        with open(os.path.join(self.folder, "mycache", "Cookies"), "rb") as f:
+            self.assertNotIn(b"stale-cookie-from-last-run", f.read())
+        with open(os.path.join(self.folder, "config.bin"), "rb") as f:
+            config = f.read().decode("utf-16")
+        self.assertIn("AccountCount=1", config)
+        # A second instance brings the first forward and leaves with -1.
+        second = self.start()
+        self.assertEqual(MINUS_ONE, second.wait())
+        # Window messages from another program: a foreign address pointer is ignored, a page
+        # script request is fine, and the exit request ends the client with -1.
+        hwnd = window["hwnd"]
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x46D, "--wparam", 0x12345678, "--post")
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x472, "--wparam", 4, "--post")
+        time.sleep(0.5)
+        self.assertIsNone(client.proc.poll())
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x46E, "--wparam", 1, "--lparam", 0, "--post")
+        self.assertEqual(MINUS_ONE, client.wait())
+        with open(os.path.join(self.folder, "config.bin"), "rb") as f:
+            self.assertIn("click_close_exit=true", f.read().decode("utf-16"))
+
+    def test_no_login_flag_waits_at_the_dialog(self):
+        self.write_config()
+        client = self.start("NoLogin")
+        dialog = self.wait_window("LoginDlg")
+        self.assertIsNotNone(dialog)
+        time.sleep(1.0)
+        self.assertEqual([], self.requests("/platform/encrypt/login"))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        self.assertEqual(MINUS_ONE, client.wait())
+
+    def test_refused_login_keeps_the_dialog_and_closing_ends_with_minus_one(self):
+        self.write_config(password="wrong-password")
+        client = self.start()
+        dialog = self.wait_window("LoginDlg")
+        self.assertIsNotNone(dialog)
+        self.assertTrue(self.wait_for(lambda: self.requests("/platform/encrypt/login")))
+        time.sleep(1.0)
+        self.assertIsNone(client.proc.poll())
+        self.assertEqual([], self.requests("/clientlogin"))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        self.assertEqual(MINUS_ONE, client.wait())
+
+
+if __name__ == "__main__":
+    unittest.main()
