@@ -3,6 +3,7 @@
 #include "app/single_instance.h"
 #include "browser/client_handler.h"
 #include "browser/messages.h"
+#include "browser/process_exit.h"
 #include "common/text.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
@@ -279,7 +280,7 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
     if (restart == 1) {
         // The new instance must not find the name still taken by this one.
         SingleInstance::Release();
-        ShellExecuteW(nullptr, L"open", exePath.c_str(), L"NoLogin", nullptr, SW_SHOW);
+        StartClientAgain(exePath, L"NoLogin");
     }
     if (end != 1) return;
     std::wstring config = exeDir + L"\\" + L"config.bin";
