@@ -1,0 +1,311 @@
+"""The real quorvupdate.exe under Wine against a fixture update service, its message boxes
+read and answered through the UI driver."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import updater_harness as h  # noqa: E402
+
+MINUS_ONE = 4294967295  # exit code -1 as Windows reports it
+
+BROKEN_URL_CLOSED_PORT = "http://127.0.0.1:%d" + h.QUERY_PATH
+
+
+def setUpModule():
+    h.start_session()
+
+
+def tearDownModule():
+    h.stop_session()
+
+
+class UpdaterCase(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.host = h.HostWindow()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.host.close()
+
+    def setUp(self):
+        self.service = h.Service()
+        self.addCleanup(self.service.stop)
+        self.upd = h.UpdaterRun()
+        self.addCleanup(self.upd.cleanup)
+        with open(h.INSTALLER, "rb") as f:
+            self.installer = f.read()
+
+    def cmd(self, **kw):
+        return h.command_line(self.service.query_url, self.host.hwnd, **kw)
+
+    def assertBox(self, box, caption, text, buttons=(1,), owner=None):
+        self.assertEqual(caption, box["caption"])
+        self.assertEqual(text, box["text"])
+        self.assertEqual(list(buttons), sorted(b["id"] for b in box["buttons"]))
+        self.assertEqual(self.host.hwnd if owner is None else owner, box["owner"])
+
+
+class CommandLine(UpdaterCase):
+    def test_each_check_in_order(self):
+        rows = [
+            (None, "提示", "没有传入参数"),
+            ("not json {", "提示-解析失败", "not json {"),
+            ("更新 {参数", "提示-解析失败", "更新 {参数"),
+            ('{"header":{}}', "提示", "缺少url"),
+            ('[1,2]', "提示", "缺少url"),
+            ('{"url":5,"postdata":{},"header":{},"MainHwnd":1}', "提示", "缺少url"),
+            ('{"url":"u"}', "提示", "缺少postdata"),
+            ('{"url":"u","postdata":"x","header":{}}', "提示", "缺少postdata"),
+            ('{"url":"u","postdata":{}}', "提示", "缺少header"),
+            ('{"url":"u","postdata":{},"header":{}}', "提示", "缺少MainHwnd参数"),
+            ('{"url":"u","postdata":{},"header":{},"MainHwnd":"65538"}', "提示", "缺少MainHwnd参数"),
+            ('{"url":"u","postdata":{"version":null},"header":{},"MainHwnd":1}', "提示",
+             "postdata中没有版本号version"),
+        ]
+        for command_line, caption, text in rows:
+            with self.subTest(command_line=command_line):
+                code, boxes = self.upd.run(command_line, ["IDOK"])
+                self.assertEqual(1, code)
+                self.assertBox(boxes[0], caption, text, owner=0)
+        self.assertEqual([], self.service.requests)
+
+
+class Query(UpdaterCase):
+    def test_headers_and_styled_body(self):
+        self.service.reply = {"status": 500}
+        code, boxes = self.upd.run(self.cmd())
+        self.assertEqual((1, []), (code, boxes))
+        [query] = self.service.queries()
+        self.assertEqual(h.QUERY_PATH, query["path"])
+        self.assertEqual(h.ACCEPT_POINT, query["headers"]["Accept-Point"])
+        self.assertEqual("application/json", query["headers"]["Content-Type"])
+        self.assertEqual("Http-connect", query["headers"]["User-Agent"])
+        self.assertEqual(h.styled_body({"type": "quorvane_client", "version": "1.0.3.12"}).encode(),
+                         query["body"])
+
+    def test_version_file_replaces_the_version(self):
+        self.service.reply = {"status": 500}
+        for content, sent in (("[browser_client]\nversion=2.0.0.7\n", "2.0.0.7"),
+                              ("[other]\nversion=9\n", "")):
+            with self.subTest(content=content):
+                self.service.requests.clear()
+                self.upd.write_version_file(content)
+                self.assertEqual(1, self.upd.run(self.cmd())[0])
+                body = self.service.queries()[0]["body"]
+                self.assertEqual(h.styled_body({"type": "quorvane_client", "version": sent}).encode(), body)
+
+    def test_endings_without_a_message(self):
+        rows = [
+            (b"", MINUS_ONE),
+            (b"<html>busy</html>", 1),
+            ({"status": 404, "result": {}}, 1),
+            ({"status": 20000}, 1),
+            ({"status": 20000, "result": "none"}, 1),
+        ]
+        for reply, expected in rows:
+            with self.subTest(reply=reply):
+                self.service.reply = reply
+                self.assertEqual((expected, []), self.upd.run(self.cmd()))
+
+    def test_service_unreachable(self):
+        url = "http://127.0.0.1:%d%s" % (h.free_port(), h.QUERY_PATH)
+        code, boxes = self.upd.run(h.command_line(url, self.host.hwnd))
+        self.assertEqual((MINUS_ONE, []), (code, boxes))
+
+    def test_missing_members_are_reported_to_the_owner(self):
+        full = h.offer("http://x/pkg/a.exe")["result"]
+        rows = [
+            ({"result": full}, "没有status字段"),
+            ({"status": "20000", "result": full}, "没有status字段"),
+            ({"status": 20000, "result": {}}, "没有找到is_normal字段"),
+            ({"status": 20000, "result": {"is_normal": 0}}, "没有找到is_must字段"),
+            ({"status": 20000, "result": dict(full, text=12)}, "缺少text字段"),
+            ({"status": 20000, "result": {k: v for k, v in full.items() if k != "url"}}, "缺少url字段"),
+            ({"status": 20000, "result": {k: v for k, v in full.items() if k != "version"}},
+             "返回数据缺少version字段"),
+        ]
+        for reply, text in rows:
+            with self.subTest(text=text, reply=reply):
+                self.service.reply = reply
+                code, boxes = self.upd.run(self.cmd(), ["IDOK"])
+                self.assertEqual(MINUS_ONE, code)
+                self.assertBox(boxes[0], "提示", text)
+        self.assertEqual([], self.service.downloads())
+
+
+class Decisions(UpdaterCase):
+    def test_no_update_deletes_pending_installer(self):
+        self.upd.put_pending_installer()
+        self.service.reply = h.offer("http://x/pkg/a.exe", is_normal="0")
+        self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
+        self.assertFalse(os.path.exists(self.upd.E))
+
+    def test_mandatory_with_pending_installer(self):
+        self.upd.put_pending_installer()
+        self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
+        self.service.reply = h.offer("http://x/pkg/a.exe", is_must="1")
+        code, boxes = self.upd.run(self.cmd(), ["IDOK"])
+        self.assertEqual(MINUS_ONE, code)
+        self.assertBox(boxes[0], "提示", "检测到新版本,即将更新")
+        [run] = self.upd.installer_runs()
+        self.assertEqual("", run["params"])
+        self.assertEqual(h.win_path(self.upd.dir).lower(), run["cwd"].rstrip("\\").lower())
+        self.assertFalse(os.path.exists(self.upd.V))
+        self.assertEqual([], self.service.downloads())
+
+    def test_mandatory_download_then_yes_or_no(self):
+        url = self.service.add_file(self.installer)
+        self.service.reply = h.offer(url, is_must="1")
+        for answer in ("IDNO", "IDYES"):
+            with self.subTest(answer=answer):
+                if os.path.exists(self.upd.E):
+                    os.remove(self.upd.E)
+                self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
+                code, boxes = self.upd.run(self.cmd(), ["IDOK", answer])
+                self.assertEqual(1, code)
+                self.assertBox(boxes[0], "更新提示", "修复了若干问题 将进行后台下载更新")
+                self.assertBox(boxes[1], "提示", "升级版本下载完成是否现在更新?", buttons=(6, 7))
+                self.assertFalse(os.path.exists(self.upd.V))
+                self.assertFalse(os.path.exists(self.upd.P))
+                with open(self.upd.E, "rb") as f:
+                    self.assertEqual(self.installer, f.read())
+        [run] = self.upd.installer_runs()
+        self.assertEqual("", run["params"])
+        self.assertEqual(2, len(self.service.downloads()))
+        # An E that stays is what the next run starts without downloading.
+        code, boxes = self.upd.run(self.cmd(), ["IDOK"])
+        self.assertEqual(MINUS_ONE, code)
+        self.assertBox(boxes[0], "提示", "检测到新版本,即将更新")
+        self.assertEqual(2, len(self.upd.installer_runs(2)))
+        self.assertEqual(2, len(self.service.downloads()))
+
+    def test_optional_with_pending_installer_asks_nothing(self):
+        for is_must in ("0", "true"):
+            with self.subTest(is_must=is_must):
+                self.upd.put_pending_installer()
+                self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
+                self.service.reply = h.offer("http://x/pkg/a.exe", is_must=is_must)
+                self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
+                self.assertFalse(os.path.exists(self.upd.V))
+        runs = self.upd.installer_runs(2)
+        self.assertEqual(["delete", "delete"], [r["params"] for r in runs])
+
+    def test_optional_declined_then_next_run_sends_declined_version(self):
+        url = self.service.add_file(self.installer)
+        self.service.reply = h.offer(url, is_must="true", version="3.1.0.2")
+        code, boxes = self.upd.run(self.cmd(), ["IDNO"])
+        self.assertEqual(1, code)
+        self.assertBox(boxes[0], "更新提示", "修复了若干问题 是否进行更新?", buttons=(6, 7))
+        self.assertIn("version=3.1.0.2", self.upd.read_version_file())
+        self.assertIn("[browser_client]", self.upd.read_version_file())
+        self.assertFalse(os.path.exists(self.upd.E))
+        self.assertEqual([], self.service.downloads())
+
+        self.service.reply = h.offer(url, is_normal="0")
+        self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
+        body = self.service.queries()[-1]["body"]
+        self.assertEqual(h.styled_body({"type": "quorvane_client", "version": "3.1.0.2"}).encode(), body)
+
+    def test_optional_accepted(self):
+        url = self.service.add_file(self.installer)
+        # "is_normal" as the number 0 is not "no update".
+        self.service.reply = h.offer(url, is_must="0", is_normal=0)
+        for answer in ("IDNO", "IDYES"):
+            with self.subTest(answer=answer):
+                if os.path.exists(self.upd.E):
+                    os.remove(self.upd.E)
+                self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
+                code, boxes = self.upd.run(self.cmd(), ["IDYES", answer])
+                self.assertEqual(MINUS_ONE, code)
+                self.assertBox(boxes[0], "更新提示", "修复了若干问题 是否进行更新?", buttons=(6, 7))
+                self.assertBox(boxes[1], "提示", "升级版本下载完成是否现在更新?", buttons=(6, 7))
+                self.assertFalse(os.path.exists(self.upd.V))
+                self.assertTrue(os.path.exists(self.upd.E))
+        [run] = self.upd.installer_runs()
+        self.assertEqual("delete", run["params"])
+        self.assertEqual(h.win_path(self.upd.dir).lower(), run["cwd"].rstrip("\\").lower())
+
+    def test_uppercase_digest_in_url(self):
+        url = self.service.add_file(self.installer, name=h.md5_hex(self.installer).upper())
+        self.service.reply = h.offer(url, is_must="1")
+        code, boxes = self.upd.run(self.cmd(), ["IDOK", "IDYES"])
+        self.assertEqual(1, code)
+        self.assertEqual(1, len(self.upd.installer_runs()))
+
+    def test_dead_main_window_still_asks(self):
+        dead = h.driver("dead-hwnd")[0]
+        self.assertFalse(dead["is_window"])
+        url = self.service.add_file(self.installer)
+        self.service.reply = h.offer(url, is_must="0")
+        code, boxes = self.upd.run(h.command_line(self.service.query_url, dead["hwnd"]), ["IDNO"])
+        self.assertEqual(1, code)
+        self.assertBox(boxes[0], "更新提示", "修复了若干问题 是否进行更新?", buttons=(6, 7), owner=0)
+        self.assertTrue(os.path.exists(self.upd.V))
+
+
+class Downloads(UpdaterCase):
+    def test_broken_download(self):
+        url = self.service.add_file(self.installer, broken=True)
+        rows = [("1", ["IDOK", "IDOK"], 1), ("0", ["IDYES"], MINUS_ONE)]
+        for is_must, answers, expected in rows:
+            with self.subTest(is_must=is_must):
+                self.service.reply = h.offer(url, is_must=is_must)
+                code, boxes = self.upd.run(self.cmd(), answers)
+                self.assertEqual(expected, code)
+                if is_must == "1":
+                    self.assertBox(boxes[1], "download", "失败")
+                with open(self.upd.P, "rb") as f:
+                    self.assertEqual(self.installer[: len(self.installer) // 2], f.read())
+                self.assertFalse(os.path.exists(self.upd.E))
+                self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+    def test_digest_mismatch_deletes_installer(self):
+        wrong = "f" * 32
+        rows = [
+            ("1", self.service.add_file(self.installer, name=wrong), ["IDOK", "IDOK"]),
+            ("0", self.service.add_file(self.installer, name=wrong[:31]), ["IDYES", "IDOK"]),
+            # An error page is stored like any body and then fails the check.
+            ("0", self.service.base + "/pkg/" + h.md5_hex(b"x") + ".exe", ["IDYES", "IDOK"]),
+        ]
+        for is_must, url, answers in rows:
+            with self.subTest(url=url):
+                self.service.reply = h.offer(url, is_must=is_must)
+                code, boxes = self.upd.run(self.cmd(), answers)
+                self.assertEqual(MINUS_ONE, code)
+                self.assertBox(boxes[-1], "提示", "文件校验失败,将在下次重新更新")
+                self.assertFalse(os.path.exists(self.upd.E))
+                self.assertFalse(os.path.exists(self.upd.P))
+
+    def test_installer_that_is_no_program_is_deleted(self):
+        junk = b"this is not a program\r\n" * 100
+        url = self.service.add_file(junk)
+        self.service.reply = h.offer(url, is_must="1")
+        code, boxes = self.upd.run(self.cmd(), ["IDOK", "IDYES"])
+        self.assertEqual(1, code)
+        self.assertFalse(os.path.exists(self.upd.E))
+
+    def test_pending_junk_installer_is_deleted_after_start(self):
+        with open(self.upd.E, "wb") as f:
+            f.write(b"MZ but nothing more")
+        self.service.reply = h.offer("http://x/pkg/a.exe", is_must="0")
+        self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
+        self.assertFalse(os.path.exists(self.upd.E))
+
+
+class Texts(UpdaterCase):
+    def test_chinese_release_notes_and_empty_text(self):
+        rows = [("新版本：修复登录问题；优化打印。", "新版本：修复登录问题；优化打印。 是否进行更新?"),
+                ("Ünïcödé ✓ 한국어", "Ünïcödé ✓ 한국어 是否进行更新?"),
+                ("", " 是否进行更新?")]
+        for text, shown in rows:
+            with self.subTest(text=text):
+                self.service.reply = h.offer("http://x/pkg/a.exe", is_must="0", text=text)
+                code, boxes = self.upd.run(self.cmd(), ["IDNO"])
+                self.assertEqual(1, code)
+                self.assertBox(boxes[0], "更新提示", shown, buttons=(6, 7))
+
+
+if __name__ == "__main__":
+    unittest.main()

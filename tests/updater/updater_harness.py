@@ -1,0 +1,299 @@
+"""Harness for driving the real quorvupdate.exe under Wine: a fixture update service on
+127.0.0.1, the UI driver that answers message boxes, and per-test folders."""
+import hashlib
+import http.server
+import json
+import os
+import re
+import shutil
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+
+BIN = os.environ.get("QUORVANE_BIN", "")
+UPDATER = os.path.join(BIN, "quorvupdate.exe")
+UIDRIVER = os.path.join(BIN, "uidriver.exe")
+INSTALLER = os.path.join(BIN, "updater_fixture_installer.exe")
+
+QUERY_PATH = "/platform/clientversion/findClientVersion"
+ACCEPT_POINT = "0123456789abcdef0123456789abcdef"
+
+
+def win_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def md5_hex(data):
+    return hashlib.md5(data).hexdigest()
+
+
+def styled_body(members):
+    """What Json::StyledWriter makes of a flat object of strings (members sorted by name)."""
+    if not members:
+        return "{}\n"
+    lines = ['   %s : %s' % (json.dumps(k), json.dumps(v)) for k, v in sorted(members.items())]
+    return "{\n" + ",\n".join(lines) + "\n}\n"
+
+
+# ---------------------------------------------------------------------------------------------
+# Wine session
+
+_xvfb = None
+
+
+def start_session():
+    global _xvfb
+    os.environ.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-quorvane"))
+    os.environ["WINEDEBUG"] = "-all"
+    os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    os.environ["LC_ALL"] = "zh_CN.UTF-8"
+    os.environ["LANG"] = "zh_CN.UTF-8"
+    for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"):
+        os.environ.pop(name, None)
+    if not os.environ.get("DISPLAY"):
+        for n in range(141, 200):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+                break
+        _xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.environ["DISPLAY"] = ":%d" % n
+        deadline = time.time() + 10
+        while not os.path.exists("/tmp/.X11-unix/X%d" % n) and time.time() < deadline:
+            time.sleep(0.05)
+    subprocess.run(["wineserver", "-p"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def stop_session():
+    global _xvfb
+    if _xvfb is not None:
+        _xvfb.terminate()
+        _xvfb.wait()
+        _xvfb = None
+
+
+def driver(*args, timeout=30):
+    """Runs one uidriver command and returns its JSON lines."""
+    out = subprocess.run(["wine", UIDRIVER] + [str(a) for a in args], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=timeout).stdout
+    return [json.loads(line) for line in out.decode("ascii").splitlines() if line.strip().startswith("{")]
+
+
+class HostWindow:
+    """A plain top-level window standing in for the client's main window."""
+
+    def __init__(self, title="quorvane e2e host"):
+        self.proc = subprocess.Popen(["wine", UIDRIVER, "host-window", "--title", title],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.hwnd = json.loads(self.proc.stdout.readline().decode("ascii"))["hwnd"]
+
+    def close(self):
+        driver("close", "--hwnd", self.hwnd)
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+# ---------------------------------------------------------------------------------------------
+# Fixture update service
+
+class Service:
+    """Answers the update query with `reply` (bytes or a JSON-able value) and serves the files in
+    `files` under /pkg/<name>. A file registered through `add_broken` announces its full length
+    but the connection closes after half of it. Every request is kept in `requests`."""
+
+    def __init__(self):
+        self.reply = b""
+        self.files = {}
+        self.broken = set()
+        self.requests = []
+        self.lock = threading.Lock()
+        service = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def record(self, body):
+                with service.lock:
+                    service.requests.append({"method": self.command, "path": self.path,
+                                             "headers": self.headers, "body": body})
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                body = self.rfile.read(length)
+                self.record(body)
+                reply = service.reply
+                if not isinstance(reply, bytes):
+                    reply = json.dumps(reply, ensure_ascii=False).encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json;charset=UTF-8")
+                self.send_header("Content-Length", str(len(reply)))
+                self.end_headers()
+                self.wfile.write(reply)
+
+            def do_GET(self):
+                self.record(b"")
+                name = self.path.split("?")[0].rsplit("/", 1)[-1]
+                data = service.files.get(name)
+                if data is None:
+                    page = b"<html><body>404 not found</body></html>"
+                    self.send_response(404)
+                    self.send_header("Content-Length", str(len(page)))
+                    self.end_headers()
+                    self.wfile.write(page)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                if name in service.broken:
+                    self.wfile.write(data[: len(data) // 2])
+                    self.wfile.flush()
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    self.close_connection = True
+                    return
+                view = memoryview(data)
+                for start in range(0, len(data), 1 << 20):
+                    self.wfile.write(view[start:start + (1 << 20)])
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.server.daemon_threads = True
+        self.port = self.server.server_address[1]
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    @property
+    def base(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    @property
+    def query_url(self):
+        return self.base + QUERY_PATH
+
+    def add_file(self, data, name=None, ext=".exe", broken=False):
+        """Serves `data`; returns its download URL (named by its MD5 unless `name` is given)."""
+        name = (name or md5_hex(data)) + ext
+        self.files[name] = data
+        if broken:
+            self.broken.add(name)
+        return self.base + "/pkg/" + name
+
+    def queries(self):
+        with self.lock:
+            return [r for r in self.requests if r["method"] == "POST"]
+
+    def downloads(self):
+        with self.lock:
+            return [r for r in self.requests if r["method"] == "GET"]
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+# ---------------------------------------------------------------------------------------------
+# One updater folder
+
+class UpdaterRun:
+    """A private copy of the updater in its own folder D, so V, P and E belong to one test."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="quorvupdate-e2e-")
+        self.exe = os.path.join(self.dir, "quorvupdate.exe")
+        shutil.copy(UPDATER, self.exe)
+        self.V = os.path.join(self.dir, "version.bin")
+        self.P = os.path.join(self.dir, "newupgrade")
+        self.E = self.P + ".exe"
+        self.log = os.path.join(self.dir, "installer_runs.txt")
+
+    def cleanup(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def put_pending_installer(self):
+        shutil.copy(INSTALLER, self.E)
+
+    def write_version_file(self, text):
+        with open(self.V, "w", encoding="ascii", newline="\r\n") as f:
+            f.write(text)
+
+    def read_version_file(self):
+        with open(self.V, "rb") as f:
+            return f.read().decode("gbk")
+
+    def run(self, command_line, answers=(), settle=20):
+        """Starts the updater with exactly `command_line` (None: no parameters at all), answers
+        the expected message boxes in order ((button) per box) and returns (exit code as Windows
+        reports it, [message boxes as read]). A box beyond the expected ones fails the run."""
+        args = []
+        if command_line is not None:
+            args_file = os.path.join(self.dir, "cmdline.txt")
+            with open(args_file, "wb") as f:
+                f.write(command_line.encode("utf-8"))
+            args = ["--args-file", win_path(args_file)]
+        proc = subprocess.Popen(["wine", UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
+                                 win_path(self.dir), "--timeout", "120000"] + args,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            first = json.loads(proc.stdout.readline().decode("ascii") or "{}")
+            if "pid" not in first:
+                raise AssertionError("updater did not start: %r" % first)
+            pid = first["pid"]
+            boxes = []
+            for button in answers:
+                got = driver("answer", "--pid", pid, "--button", button, "--timeout", 60000, timeout=90)
+                if not got or "error" in got[0]:
+                    raise AssertionError("expected message box %d not answered: %r (so far %r)"
+                                         % (len(boxes) + 1, got, boxes))
+                boxes.append(got[0])
+            try:
+                out, _ = proc.communicate(timeout=settle)
+            except subprocess.TimeoutExpired:
+                extra = driver("read-msgbox", "--pid", pid, "--timeout", 1000)
+                driver("answer", "--pid", pid, "--button", "IDOK", "--timeout", 1000)
+                driver("answer", "--pid", pid, "--button", "IDNO", "--timeout", 1000)
+                raise AssertionError("updater still running after %d boxes %r; showing %r"
+                                     % (len(boxes), boxes, extra))
+            # The updater's own diagnostics share the driver's standard output.
+            codes = [int(c) for c in re.findall(r'\{"exit_code":(\d+)\}', out.decode("ascii", "replace"))]
+            if not codes:
+                raise AssertionError("no exit code: %r" % out)
+            return codes[0], boxes
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+
+    def installer_runs(self, expected=1, timeout=20):
+        """Waits for the fixture installer to have recorded `expected` starts."""
+        deadline = time.time() + timeout
+        runs = []
+        while time.time() < deadline:
+            if os.path.exists(self.log):
+                with open(self.log, encoding="ascii") as f:
+                    runs = [json.loads(l) for l in f if l.strip()]
+                if len(runs) >= expected:
+                    break
+            time.sleep(0.05)
+        return runs
+
+
+def command_line(url, hwnd, version="1.0.3.12", accept_point=ACCEPT_POINT):
+    """The document exactly as the client writes it: no blanks, signed %d handle."""
+    signed = hwnd - (1 << 32) if hwnd >= (1 << 31) else hwnd
+    return ('{"MainHwnd":%d,"url":"%s","header":{"Accept-Point":"%s"},'
+            '"postdata":{"type":"quorvane_client","version":"%s"}}' % (signed, url, accept_point, version))
+
+
+def offer(url, is_must="1", text="修复了若干问题", version="2.0.0.1", is_normal="1"):
+    return {"status": 20000, "result": {"is_normal": is_normal, "is_must": is_must, "text": text,
+                                        "url": url, "version": version}}
