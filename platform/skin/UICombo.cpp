@@ -330,7 +330,8 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint) {
     RECT t = {m_rcItem.left + pad.left, m_rcItem.top + pad.top, m_rcItem.right - pad.right, m_rcItem.bottom - pad.bottom};
     DWORD tc = IsEnabled() ? (m_dwTextColor ? m_dwTextColor : m_pManager->GetDefaultFontColor())
                            : m_pManager->GetDefaultDisabledColor();
-    Render::DrawText(hDC, m_pManager, t, GetText(), tc, m_iFont, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
+    if (m_bShowText)
+        Render::DrawText(hDC, m_pManager, t, GetText(), tc, m_iFont, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
     int size = m_nBorderSize > 0 ? std::max(1, m_pManager->ScaleValue(m_nBorderSize)) : 0;
     DWORD bc = ((hot || m_bFocused || m_pWindow) && m_dwHotBorderColor) ? m_dwHotBorderColor : m_dwBorderColor;
     Render::DrawBorder(hDC, m_rcItem, size, bc, m_pManager->ScaleValue(m_cxyBorderRound.cx) / 2);

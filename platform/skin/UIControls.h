@@ -424,6 +424,7 @@ public:
 protected:
     int m_iCurSel = -1;
     CComboWnd* m_pWindow = NULL;
+    bool m_bShowText = true;   // "showtext": false when an edit box over the combo shows the text
     int m_iItemHeight = 28;
     int m_iDropHeight = 200;
     int m_iFont = -1;

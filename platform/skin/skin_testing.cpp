@@ -30,7 +30,7 @@ bool ClickDropItem(CComboUI* combo, int index) {
     if (index < 0 || index >= n) return false;
     // Rows have equal height; the list is scrolled so that the current item is visible.
     int rowH = combo->GetManager()->ScaleValue(combo->GetItemHeight());
-    int visible = rowH > 0 ? (rc.bottom - 2) / rowH : 0;
+    int visible = rowH > 0 ? rc.bottom / rowH : 0;
     if (visible <= 0) return false;
     if (index >= visible) {
         for (int i = 0; i < index - visible + 1; ++i)
