@@ -55,9 +55,10 @@ void FillRect(HDC hDC, const RECT& rc, DWORD color, int round) {
 void DrawBorder(HDC hDC, const RECT& rc, int size, DWORD color, int round) {
     if (size <= 0 || (color >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top) return;
     Gdiplus::Graphics g(hDC);
+    // Centre-aligned pen on a path inset by half its width: the stroke stays inside rc.
     Gdiplus::Pen pen(ToColor(color), (Gdiplus::REAL)size);
-    pen.SetAlignment(Gdiplus::PenAlignmentInset);
-    float half = size / 2.0f;
+    // GDI+ pixel centres are at integer coordinates: a 1-pixel line at x covers pixel x.
+    float half = (size - 1) / 2.0f;
     float x = rc.left + half, y = rc.top + half;
     float w = rc.right - rc.left - (float)size, h = rc.bottom - rc.top - (float)size;
     if (round > 0) {
