@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Whole updater run with a 256 MiB installer on loopback (query, download, digest check,
+start of the fixture installer, "Yes" answered) against `curl -o` plus `md5sum` of the same
+file from the same server in the same run; and the updater's peak memory against an idle
+Wine program (the same updater waiting at its first message box).
+
+Usage: bench/updater_bench.py [BIN_DIR]   (default: $QUORVANE_BIN or build/bin)
+Prints: reference seconds, updater seconds, ratio reference/updater (goal >= 0.7), peak RSS."""
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+if len(sys.argv) > 1:
+    os.environ["QUORVANE_BIN"] = os.path.abspath(sys.argv[1])
+os.environ.setdefault("QUORVANE_BIN", os.path.join(ROOT, "build", "bin"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "updater"))
+import updater_harness as h  # noqa: E402
+
+SIZE = 256 << 20
+
+
+def linux_pids_with(fragment):
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                if fragment.encode() in f.read():
+                    pids.append(int(entry))
+        except OSError:
+            pass
+    return pids
+
+
+def peak_rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+class PeakWatcher(threading.Thread):
+    """Follows VmHWM of the Wine process running a given executable until it ends."""
+
+    def __init__(self, fragment):
+        super().__init__(daemon=True)
+        self.fragment = fragment
+        self.peak = 0
+        self.done = threading.Event()
+
+    def run(self):
+        while not self.done.is_set():
+            for pid in linux_pids_with(self.fragment):
+                self.peak = max(self.peak, peak_rss_kib(pid))
+            time.sleep(0.02)
+
+
+def main():
+    h.start_session()
+    service = h.Service()
+    work = tempfile.mkdtemp(prefix="quorvupdate-bench-")
+    try:
+        with open(h.INSTALLER, "rb") as f:
+            program = f.read()
+        # The fixture installer with padding after its image still runs.
+        payload = program + os.urandom(SIZE - len(program))
+        url = service.add_file(payload)
+        digest = h.md5_hex(payload)
+
+        # Reference: the same bytes from the same server, stored and hashed by native tools.
+        target = os.path.join(work, "ref.bin")
+        start = time.perf_counter()
+        subprocess.run(["curl", "-s", "-o", target, url], check=True)
+        out = subprocess.run(["md5sum", target], check=True, stdout=subprocess.PIPE).stdout.decode()
+        reference = time.perf_counter() - start
+        assert out.split()[0] == digest, "reference digest differs"
+        os.remove(target)
+
+        # Idle Wine program: the updater waiting at "没有传入参数".
+        idle = h.UpdaterRun()
+        watcher = PeakWatcher(os.path.basename(idle.dir))
+        watcher.start()
+        proc = subprocess.Popen(["wine", h.UIDRIVER, "run", "--exe", h.win_path(idle.exe)],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        pid = int(proc.stdout.readline().decode().split(":")[1].rstrip("}\r\n"))
+        h.driver("read-msgbox", "--pid", pid, "--timeout", 30000)
+        time.sleep(0.5)
+        idle_peak = watcher.peak
+        h.driver("answer", "--pid", pid, "--button", "IDOK", "--timeout", 30000)
+        proc.wait()
+        watcher.done.set()
+        idle.cleanup()
+
+        # The whole updater run.
+        run = h.UpdaterRun()
+        service.reply = h.offer(url, is_must="1", text="bench")
+        watcher = PeakWatcher(os.path.basename(run.dir))
+        watcher.start()
+        start = time.perf_counter()
+        code, boxes = run.run(h.command_line(service.query_url, 0), ["IDOK", "IDYES"], settle=120)
+        elapsed = time.perf_counter() - start
+        watcher.done.set()
+        started = run.installer_runs()
+        run.cleanup()
+        if code != 1 or len(started) != 1:
+            print("updater run failed: exit %d, boxes %r, installer runs %r" % (code, boxes, started))
+            return 1
+
+        print("installer size:        %d bytes" % SIZE)
+        print("reference (curl+md5):  %.2f s" % reference)
+        print("updater whole run:     %.2f s" % elapsed)
+        print("ratio reference/updater: %.2f (goal >= 0.7)" % (reference / elapsed))
+        print("peak RSS updater run:  %.1f MiB" % (watcher.peak / 1024.0))
+        print("peak RSS idle updater: %.1f MiB" % (idle_peak / 1024.0))
+        return 0
+    finally:
+        service.stop()
+        h.stop_session()
+        import shutil
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
