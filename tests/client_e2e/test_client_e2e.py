@@ -50,6 +50,7 @@ class Client:
 
     def wait(self, timeout=60):
         out, _ = self.proc.communicate(timeout=timeout)
+        self.proc.stdout.close()
         for line in out.decode("ascii").splitlines():
             if '"exit_code"' in line:
                 return h.json.loads(line)["exit_code"]
@@ -63,6 +64,8 @@ class Client:
             self.proc.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
 
 
 class ClientTest(unittest.TestCase):
