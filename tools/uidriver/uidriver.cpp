@@ -9,6 +9,8 @@
 //   answer --button B [--pid N] [--title T] [--timeout MS]   read, press, wait until closed
 //   press --hwnd H --button B                   B: IDOK IDCANCEL IDYES IDNO or a number
 //   close --hwnd H                              posts WM_CLOSE
+//   wait-gone --hwnd H [--timeout MS]           until the window is destroyed or hidden
+//   children --hwnd H                           child windows: id, class, text, visible, rect
 //   send --hwnd H --msg N [--wparam N] [--lparam N] [--post]
 //   run --exe PATH [--args TEXT | --args-file UTF8FILE] [--cwd DIR] [--timeout MS]
 //       prints {"pid":...} at once, then {"exit_code":...} (unsigned, as Windows reports it)
@@ -241,8 +243,6 @@ int CmdReadMsgBox(const Args& args, bool answer) {
         EmitError("timeout");
         return 1;
     }
-    // The text control may still be filled in right after the box becomes visible.
-    Sleep(0);
     const std::string description = MsgBoxJson(box);
     if (!answer) {
         Emit(description);
@@ -279,6 +279,35 @@ int CmdClose(const Args& args) {
         return 1;
     }
     Emit("{\"closed\":true}");
+    return 0;
+}
+
+int CmdWaitGone(const Args& args) {
+    if (!WaitGone(HwndArg(args), static_cast<DWORD>(args.Number(L"timeout", 10000)))) {
+        EmitError("timeout");
+        return 1;
+    }
+    Emit("{\"gone\":true}");
+    return 0;
+}
+
+int CmdChildren(const Args& args) {
+    HWND parent = HwndArg(args);
+    if (!IsWindow(parent)) {
+        EmitError("no such window");
+        return 1;
+    }
+    std::vector<HWND> children;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        RECT r = {};
+        GetWindowRect(child, &r);
+        Emit("{\"hwnd\":" + HwndNum(child) + ",\"parent\":" + HwndNum(GetParent(child)) + ",\"id\":" +
+             Num(static_cast<unsigned>(GetDlgCtrlID(child))) + ",\"class\":" + Escape(ClassOf(child)) +
+             ",\"text\":" + Escape(TextOf(child)) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false") +
+             ",\"rect\":[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+             std::to_string(r.right) + "," + std::to_string(r.bottom) + "]}");
+    }
     return 0;
 }
 
@@ -416,6 +445,8 @@ int wmain(int argc, wchar_t** argv) {
     if (c == L"answer") return CmdReadMsgBox(args, true);
     if (c == L"press") return CmdPress(args);
     if (c == L"close") return CmdClose(args);
+    if (c == L"wait-gone") return CmdWaitGone(args);
+    if (c == L"children") return CmdChildren(args);
     if (c == L"send") return CmdSend(args);
     if (c == L"run") return CmdRun(args);
     if (c == L"host-window") return CmdHostWindow(args);
