@@ -1,5 +1,7 @@
 #include "UIBase.h"
 #include "UIManager.h"
+#include "UIMenu.h"
+#include "UIInternal.h"
 
 #include <cstdarg>
 #include <cwctype>
@@ -287,6 +289,8 @@ LRESULT CWindowWnd::Dispatch(CWindowWnd* pThis, HWND hWnd, UINT uMsg, WPARAM wPa
     // No exception may unwind through the system's window procedure.
     try {
         if (uMsg == WM_CLOSE && pThis->m_pModalResult) *pThis->m_pModalResult = (UINT)wParam;
+        // A skinned window's menu command carries a pointer; drop forged ones (any process can post).
+        if (uMsg == WM_MENUCLICK && !Internal::IsRecord((void*)wParam) && Internal::IsSkinnedWindow(hWnd)) return 0;
         if (uMsg == WM_NCDESTROY) {
             LRESULT lRes = ::CallWindowProc(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
             if (pThis->m_bSubclassed) pThis->Unsubclass();

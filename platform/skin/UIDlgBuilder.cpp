@@ -100,7 +100,8 @@ CControlUI* CDialogBuilder::Build(void* pdoc, IDialogBuilderCallback* pCallback,
     return Parse(&root, pParent, pManager);
 }
 
-CControlUI* CDialogBuilder::Parse(void* pnode, CControlUI* pParent, CPaintManagerUI* pManager) {
+CControlUI* CDialogBuilder::Parse(void* pnode, CControlUI* pParent, CPaintManagerUI* pManager, int depth) {
+    if (depth > kMaxDepth) return NULL;
     pugi::xml_node& parentNode = *static_cast<pugi::xml_node*>(pnode);
     CControlUI* first = NULL;
     for (pugi::xml_node node : parentNode.children()) {
@@ -115,7 +116,7 @@ CControlUI* CDialogBuilder::Parse(void* pnode, CControlUI* pParent, CPaintManage
             if (LPCTSTR defaults = pManager->GetDefaultAttributeList(cls)) c->ApplyAttributeList(defaults);
         }
         for (pugi::xml_attribute a : node.attributes()) c->SetAttribute(a.name(), a.value());
-        if (c->GetInterface(DUI_CTR_CONTAINER)) Parse(&node, c, pManager);
+        if (c->GetInterface(DUI_CTR_CONTAINER)) Parse(&node, c, pManager, depth + 1);
         if (pParent) {
             CContainerUI* box = static_cast<CContainerUI*>(pParent->GetInterface(DUI_CTR_CONTAINER));
             if (!box || !box->Add(c)) {

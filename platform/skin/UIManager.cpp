@@ -1,12 +1,15 @@
 #include "UIManager.h"
 
 #include "UIControls.h"
+#include "UIInternal.h"
 #include "UIRender.h"
 
 #include <algorithm>
 #include <commctrl.h>
 #include <gdiplus.h>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <windowsx.h>
 
 namespace DuiLib {
@@ -26,7 +29,36 @@ bool IsAncestorOrSelf(HWND ancestor, HWND h) {
     return false;
 }
 
+std::mutex g_recordsLock;
+std::set<void*> g_records;
+
 } // namespace
+
+namespace Internal {
+
+void RegisterRecord(void* p) {
+    std::lock_guard<std::mutex> lock(g_recordsLock);
+    g_records.insert(p);
+}
+
+bool IsRecord(void* p) {
+    std::lock_guard<std::mutex> lock(g_recordsLock);
+    return g_records.count(p) != 0;
+}
+
+bool ForgetRecord(void* p) {
+    std::lock_guard<std::mutex> lock(g_recordsLock);
+    return g_records.erase(p) != 0;
+}
+
+bool IsSkinnedWindow(HWND hWnd) {
+    if (!hWnd) return false;
+    for (CPaintManagerUI* pm : g_managers)
+        if (pm->GetPaintWindow() == hWnd) return true;
+    return false;
+}
+
+} // namespace Internal
 
 CPaintManagerUI::CPaintManagerUI() {
     m_dpi.SetScale(96);
@@ -80,7 +112,10 @@ void CPaintManagerUI::SetResourcePath(LPCTSTR pStrPath) {
     g_resourcePath = p;
 }
 
-void CPaintManagerUI::DeletePtr(void* ptr) { ::operator delete(ptr); }
+void CPaintManagerUI::DeletePtr(void* ptr) {
+    // Only records this library allocated; anything else is left alone.
+    if (ptr && Internal::ForgetRecord(ptr)) ::operator delete(ptr);
+}
 
 // ---------------------------------------------------------------------------------------
 // DPI and window size

@@ -166,7 +166,8 @@ public:
     static CDuiString GetInstancePath();   // folder of the module, with a trailing backslash
     static CDuiString GetResourcePath();   // with a trailing backslash
     static void SetResourcePath(LPCTSTR pStrPath);
-    // Frees a record the library allocated for the caller (e.g. the menu command).
+    // Frees a record the library allocated for the caller (the menu command); other
+    // pointers (and a second free of the same record) are ignored.
     static void DeletePtr(void* ptr);
 
     // DPI: SetDPI rescales fonts, sizes and the window (keeping its position).
@@ -307,8 +308,9 @@ public:
 private:
     CControlUI* Build(void* doc, IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
                       CControlUI* pParent);
-    CControlUI* Parse(void* node, CControlUI* pParent, CPaintManagerUI* pManager);
+    CControlUI* Parse(void* node, CControlUI* pParent, CPaintManagerUI* pManager, int depth = 0);
     IDialogBuilderCallback* m_pCallback = NULL;
+    static const int kMaxDepth = 64;   // deeper elements are ignored (no stack exhaustion)
 };
 
 } // namespace DuiLib

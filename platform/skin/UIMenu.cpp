@@ -1,5 +1,6 @@
 #include "UIMenu.h"
 
+#include "UIInternal.h"
 #include "UIRender.h"
 
 #include <algorithm>
@@ -68,10 +69,8 @@ void CMenuWnd::Init(CMenuElementUI* pOwner, STRINGorID xml, POINT point, CPaintM
     m_pMainManager = pMainPaintManager;
     m_pCheckInfo = pCheckInfo;
     HWND owner = pMainPaintManager ? pMainPaintManager->GetPaintWindow() : NULL;
-    if (!Create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, 0, 0)) {
-        delete this;   // the object lives only with its window
-        return;
-    }
+    // Without a window the object is not freed here: callers read GetHWND() (NULL) after Init.
+    if (!Create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, 0, 0)) return;
     g_openMenus.push_back(this);
     m_pm.Init(m_hWnd);
     if (pMainPaintManager) m_pm.SetDPI(pMainPaintManager->GetDPIObj()->GetDPI());
@@ -166,6 +165,7 @@ void CMenuWnd::ChooseItem(CMenuElementUI* pItem) {
         lstrcpynW(cmd->szUserData, pItem->GetUserData(), 1024);
         lstrcpynW(cmd->szText, pItem->GetText(), 1024);
         cmd->bChecked = checked;
+        Internal::RegisterRecord(cmd);
         if (!::PostMessage(target, WM_MENUCLICK, (WPARAM)cmd, 0)) CPaintManagerUI::DeletePtr(cmd);
     }
     Close();

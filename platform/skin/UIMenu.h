@@ -7,6 +7,7 @@ namespace DuiLib {
 
 // Posted to the main paint manager's window when an item is chosen;
 // wParam is a MenuCmd* that the receiver frees with CPaintManagerUI::DeletePtr.
+// Skinned windows never see this message with a pointer the library did not issue.
 #define WM_MENUCLICK (WM_USER + 3)
 
 struct MenuCmd {
@@ -39,7 +40,8 @@ private:
 };
 
 // The menu window deletes itself when it closes (on a choice, Esc, or losing focus);
-// do not keep the pointer beyond that. CMenuWnd::DestroyMenu closes every open menu.
+// keep its HWND (GetHWND after Init), not the pointer. CMenuWnd::DestroyMenu closes every
+// open menu.
 class CMenuWnd : public CWindowWnd, public INotifyUI {
 public:
     CMenuWnd();

@@ -1,6 +1,7 @@
 // Input through the real message path: clicks, check boxes, options, edit boxes, keys, combo.
 #include "skin_host.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 using namespace DuiLib;
@@ -166,6 +167,25 @@ TEST_F(LoginSkin, HoverMarksTheButtonHot) {
     EXPECT_TRUE(b->GetButtonState() & UISTATE_HOT);
     ::SendMessage(host->GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     EXPECT_FALSE(b->GetButtonState() & UISTATE_HOT);
+
+    // Hovering a control with a tooltip registers it with the window's tooltip.
+    CControlUI* close = host->Find(L"BtnClose");
+    rc = close->GetPos();
+    ::SendMessage(host->GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+    HWND tip = host->pm().GetTooltipWindow();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(::SendMessage(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[64] = {};
+    TOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = host->GetHWND();
+    ti.uId = 1;
+    ti.lpszText = text;
+    ::SendMessage(tip, TTM_GETTEXTW, 64, (LPARAM)&ti);
+    EXPECT_STREQ(text, L"关闭");
+    close->SetToolTip(L"关闭窗口");
+    ::SendMessage(tip, TTM_GETTEXTW, 64, (LPARAM)&ti);
+    EXPECT_STREQ(text, L"关闭窗口");
 }
 
 TEST(OptionGroup, OneSelectedAndClickBeforeSelectChanged) {

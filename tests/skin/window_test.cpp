@@ -72,6 +72,23 @@ TEST(Window, EscapeClosesADialogWithCancelButNotWhenOverridden) {
     EXPECT_TRUE(destroyed);
 }
 
+TEST(Window, CaptionDragsAndTheFrameSizesButButtonsStayClickable) {
+    HostWnd* host = CreateHost(L"MainWindow.xml", 0x16CF0000, 0x10);
+    ::SetWindowPos(host->GetHWND(), NULL, 100, 50, 1000, 640, SWP_NOZORDER);
+    host->pm().UpdateLayout();
+    auto hit = [&](int x, int y) {
+        return ::SendMessage(host->GetHWND(), WM_NCHITTEST, 0, MAKELPARAM(100 + x, 50 + y));
+    };
+    RECT min = host->Find(L"BtnMin")->GetPos();
+    RECT title = host->Find(L"lbl_title")->GetPos();
+    EXPECT_EQ(hit((title.left + title.right) / 2, 20), HTCAPTION);
+    EXPECT_EQ(hit((min.left + min.right) / 2, 20), HTCLIENT);
+    EXPECT_EQ(hit(500, 300), HTCLIENT);
+    EXPECT_EQ(hit(1, 300), HTLEFT);
+    EXPECT_EQ(hit(998, 638), HTBOTTOMRIGHT);
+    DestroyHost(host);
+}
+
 TEST(Window, MissingOrBrokenSkinStillGivesAClosableWindow) {
     SetUpSkinPaths();
     std::wstring broken = CPaintManagerUI::GetResourcePath().str() + L"broken_skin_test.xml";
@@ -92,6 +109,17 @@ TEST(Window, MissingOrBrokenSkinStillGivesAClosableWindow) {
     EXPECT_EQ(b.CreateFromString(L"<Window><Bogus/></Window>"), nullptr);
     EXPECT_EQ(b.CreateFromString(L"not xml at all"), nullptr);
     EXPECT_EQ(b.Create(STRINGorID(101u)), nullptr);
+
+    // Absurdly deep nesting is cut off instead of exhausting the stack.
+    std::wstring deep;
+    for (int i = 0; i < 20000; ++i) deep += L"<VerticalLayout>";
+    deep += L"<Button name=\"deepest\"/>";
+    for (int i = 0; i < 20000; ++i) deep += L"</VerticalLayout>";
+    CPaintManagerUI pm;
+    CControlUI* root = b.CreateFromString(deep.c_str(), nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(pm.FindSubControlByName(root, L"deepest"), nullptr);
+    delete root;
 }
 
 class MenuTest : public ::testing::Test {
@@ -129,6 +157,26 @@ TEST_F(MenuTest, ChoosingAnItemPostsTheCommandRecord) {
     EXPECT_EQ(host->menuPicks[0].text, L"退出");
     EXPECT_EQ(Testing::GetOpenMenuWindow(), nullptr);
     EXPECT_EQ(CMenuWnd::GetOpenMenuCount(), 0);
+}
+
+TEST_F(MenuTest, ForgedMenuCommandsFromOutsideAreDropped) {
+    // Any process can post 0x403 to the window; only records the menu issued get through.
+    MenuCmd local = {};
+    lstrcpyW(local.szName, L"menu_exit");
+    ::PostMessage(host->GetHWND(), WM_MENUCLICK, (WPARAM)&local, 0);
+    ::PostMessage(host->GetHWND(), WM_MENUCLICK, (WPARAM)0x12345678, 0);
+    ::PostMessage(host->GetHWND(), WM_MENUCLICK, 0, 0);
+    Testing::PumpMessages();
+    EXPECT_TRUE(host->menuPicks.empty());
+    CPaintManagerUI::DeletePtr(&local);   // not a library record: ignored
+    CPaintManagerUI::DeletePtr(nullptr);
+
+    CMenuWnd* menu = CMenuWnd::CreateMenu();
+    menu->Init(NULL, L"menu_tray.xml", POINT{300, 300}, &host->pm(), NULL, 0x18);
+    ASSERT_TRUE(Testing::ClickMenuItem(L"menu_show_mainwnd"));
+    Testing::PumpMessages();
+    ASSERT_EQ(host->menuPicks.size(), 1u);
+    EXPECT_EQ(host->menuPicks[0].name, L"menu_show_mainwnd");
 }
 
 TEST_F(MenuTest, AlignmentFlagsPlaceTheMenu) {
