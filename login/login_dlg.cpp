@@ -306,14 +306,17 @@ DWORD WINAPI LoginDlg::AttemptThread(LPVOID param) {
         ConfigFile(attempt->configFile).SetUserName(attempt->fields.userName);
         attempt->succeeded = g_request(attempt->fields);
     }
+    attempt->finished = true;
     std::lock_guard<std::mutex> guard(attempt->lock);
     if (attempt->dialog) ::PostMessageW(attempt->dialog, WM_LOGIN_DONE, 0, 0);
     return 0;
 }
 
 void LoginDlg::OnAttemptDone() {
+    // A forged or repeated message (any process can post it) finds no finished attempt.
     std::shared_ptr<LoginAttempt> done = attempt;
-    if (!done) return;
+    if (!done || !done->finished) return;
+    attempt.reset();
     if (done->proceed) {
         frame.loginToken = done->fields.loginToken;
         frame.userType = done->fields.userType;

@@ -22,6 +22,9 @@ struct LoginAttempt {
     std::wstring configFile;      // "config.bin"
     std::atomic<bool> proceed{true};
     std::atomic<bool> succeeded{false};
+    // Set by the worker when the request is over, before it posts WM_LOGIN_DONE: the message
+    // can come from any process, so only this flag says the outcome may be read.
+    std::atomic<bool> finished{false};
     std::mutex lock;
     HWND dialog = nullptr;        // cleared when the dialog goes away
 };
