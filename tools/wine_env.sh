@@ -27,8 +27,9 @@ quorvane_start_wine() {
     wineboot --init >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || true
-  # First program start after boot finishes the prefix set-up.
-  wine cmd /c exit >/dev/null 2>&1 || true
+  # Xvfb has no window manager: Wine manages its windows itself (otherwise every closing
+  # window waits for a manager that never answers). Also finishes the prefix set-up.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 }
 
 quorvane_stop_all() {
