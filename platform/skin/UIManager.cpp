@@ -277,15 +277,16 @@ bool CPaintManagerUI::InitControls(CControlUI* pControl, CControlUI* pParent) {
 
 static bool ReapProc(CControlUI* p, LPVOID data) {
     CControlUI** refs = static_cast<CControlUI**>(data);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         if (refs[i] == p) refs[i] = NULL;
     return false;
 }
 
 void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
     if (!pControl) return;
-    CControlUI* refs[4] = {m_pFocus, m_pEventHover, m_pEventClick, m_pTooltipOwner};
+    CControlUI* refs[5] = {m_pFocus, m_pEventHover, m_pEventClick, m_pTooltipOwner, m_pLastFocus};
     pControl->FindControl(ReapProc, refs, 0);
+    if (!refs[4]) m_pLastFocus = NULL;
     if (!refs[0]) m_pFocus = NULL;
     if (!refs[1]) m_pEventHover = NULL;
     if (!refs[2]) {
@@ -424,6 +425,8 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl, bool bFocusWnd) {
     }
     CControlUI* old = m_pFocus;
     m_pFocus = NULL;
+    // Focus leaving the window (not moving to another control) comes back to the same control.
+    m_pLastFocus = (!pControl && !bFocusWnd) ? old : NULL;
     if (old) {
         old->SetFocusState(false);
         SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
@@ -678,6 +681,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_WINDOWINIT:
         SendWindowInit();
         return true;
+    case WM_SETFOCUS:
+        // Back to the window: the control that had the focus gets it again (an edit box
+        // needs its native caret back).
+        if (m_pFocus) m_pFocus->SetFocusState(true);
+        else if (m_pLastFocus && m_pLastFocus->IsVisible() && m_pLastFocus->IsEnabled()) SetFocus(m_pLastFocus);
+        return false;
     case WM_ERASEBKGND:
         lRes = 1;
         return true;

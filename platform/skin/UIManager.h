@@ -267,6 +267,7 @@ private:
     CDuiString m_sName;
     CControlUI* m_pRoot = NULL;
     CControlUI* m_pFocus = NULL;
+    CControlUI* m_pLastFocus = NULL;   // focus to give back when the window gets it again
     CControlUI* m_pEventHover = NULL;
     CControlUI* m_pEventClick = NULL;
     CControlUI* m_pTooltipOwner = NULL;

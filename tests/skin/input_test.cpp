@@ -118,6 +118,27 @@ TEST_F(LoginSkin, EnterInAnEditNotifiesReturnAndTabMovesFocus) {
     EXPECT_TRUE(::IsWindow(host->GetHWND()));   // Enter is not a close key
 }
 
+TEST_F(LoginSkin, EditGetsItsCaretBackWhenTheWindowGetsFocusAgain) {
+    CEditUI* pass = Get<CEditUI>(L"edit_password", DUI_CTR_EDIT);
+    ASSERT_TRUE(Testing::TypeText(&host->pm(), L"edit_password", L"x"));
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL, NULL, NULL);
+    ::SetFocus(other);
+    EXPECT_EQ(host->pm().GetFocus(), nullptr);
+    EXPECT_EQ(host->Senders(L"killfocus").back(), L"edit_password");
+    ::SetFocus(host->GetHWND());
+    EXPECT_EQ(host->pm().GetFocus(), pass);
+    EXPECT_EQ(::GetFocus(), pass->GetNativeWindow());
+    ::DestroyWindow(other);
+
+    // A click elsewhere in the window moves the focus for good.
+    host->pm().UpdateLayout();
+    ::SendMessage(host->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 80));
+    ::SendMessage(host->GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(400, 80));
+    EXPECT_NE(host->pm().GetFocus(), pass);
+    ::SetFocus(host->GetHWND());
+    EXPECT_NE(::GetFocus(), pass->GetNativeWindow());
+}
+
 TEST_F(LoginSkin, ComboOpensOnEvent13AndReportsTheChosenItem) {
     CComboUI* combo = Get<CComboUI>(L"combo_username", DUI_CTR_COMBO);
     ASSERT_NE(combo, nullptr);
