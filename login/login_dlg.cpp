@@ -325,7 +325,10 @@ void LoginDlg::OnAttemptDone() {
         if (done->succeeded) {
             if (rememberAtStart) autoLogin = IsChecked(autoLoginBox);
             history.Clear();
-            RecordSuccessfulLogin(done->configFile, userName, encodedPassword, rememberAtStart, autoLogin);
+            // What the server accepted, not what the boxes hold now: they stay editable
+            // while the request runs.
+            RecordSuccessfulLogin(done->configFile, done->fields.userName, done->fields.encodedPassword,
+                                  rememberAtStart, autoLogin);
             Close(1);
         } else {
             ShowError(frame.loginError);
