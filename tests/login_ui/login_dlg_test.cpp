@@ -43,13 +43,24 @@ protected:
         Settle();
     }
 
-    // A prepared "config.bin" (created by the private-profile functions, as older clients did).
+    // A prepared "config.bin", in UTF-16 as the client creates it, so that names outside the
+    // ANSI code page survive whatever the test machine's code page is.
+    static void CreateConfig() {
+        if (ConfigExists()) return;
+        HANDLE file = ::CreateFileW(ConfigPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        ::WriteFile(file, "\xFF\xFE", 2, &written, nullptr);
+        ::CloseHandle(file);
+    }
     static void StoreLogin(const wchar_t* user, const wchar_t* password, const wchar_t* autologin) {
+        CreateConfig();
         WriteIni(ConfigPath(), kSection, L"username", user);
         WriteIni(ConfigPath(), kSection, L"password", password);
         if (autologin) WriteIni(ConfigPath(), kSection, L"autologin", autologin);
     }
     static void StoreHistory(const std::vector<std::pair<std::wstring, std::wstring>>& accounts) {
+        CreateConfig();
         WriteIni(ConfigPath(), kHistory, L"AccountCount", std::to_wstring(accounts.size()).c_str());
         for (size_t i = 0; i < accounts.size(); ++i) {
             std::wstring n = std::to_wstring(i + 1);
@@ -390,6 +401,29 @@ TEST_F(LoginDialog, SuccessWritesByTheRememberBox) {
     }
 }
 
+TEST_F(LoginDialog, SuccessRecordsThePasswordThatWasSentNotOneTypedMeanwhile) {
+    std::wstring sent;
+    RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        FakeRequest::Get().hold = true;
+        ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
+        ASSERT_TRUE(d.Type(L"edit_password", L"right"));
+        d.Box(L"chk_rememberpassword")->SetCheck(true, false);
+        ASSERT_TRUE(d.Click(L"btn_Login"));
+        ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Calls() == 1; }));
+        // The boxes stay editable while the request runs.
+        ASSERT_TRUE(d.Type(L"edit_password", L"typo"));
+        Settle();
+        FakeRequest::Get().Release();
+        EXPECT_TRUE(PumpUntil([&] { return !d.Alive(); }));
+    });
+    sent = FakeRequest::Get().sent.encodedPassword;
+    EXPECT_EQ(L"right", DecodePassword(sent));
+    EXPECT_EQ(sent, Config(kSection, L"password"));
+    EXPECT_EQ(sent, Config(kHistory, L"password1"));
+    EXPECT_EQ(sent, frame->encodedPassword);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Auto-login at opening
 
@@ -491,6 +525,34 @@ TEST_F(LoginDialog, CloseDuringASlowAttemptLeavesTheWorkerNothingToTouch) {
 
 // ---------------------------------------------------------------------------------------------
 // Messages
+
+TEST_F(LoginDialog, OpensTopMostAtItsSizeAndClampsTheDpi) {
+    RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        wchar_t title[64] = {};
+        ::GetWindowTextW(d.hwnd, title, 64);
+        EXPECT_STREQ(L"青杉工作台客户端", title);
+        EXPECT_TRUE(::GetWindowLongW(d.hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(::IsWindowVisible(d.hwnd));
+        RECT rc = {};
+        ::GetWindowRect(d.hwnd, &rc);
+        int scale = d.pm->GetDPIObj()->GetScale();
+        EXPECT_EQ(MulDiv(662, scale, 100), rc.right - rc.left);
+        EXPECT_EQ(MulDiv(442, scale, 100), rc.bottom - rc.top);
+
+        const struct {
+            int sent, expected;
+        } rows[] = {{300, 200}, {50, 96}, {144, 144}, {96, 96}};
+        for (const auto& row : rows) {
+            RECT suggested = rc;
+            ::SendMessageW(d.hwnd, WM_DPICHANGED, MAKEWPARAM(row.sent, row.sent), reinterpret_cast<LPARAM>(&suggested));
+            EXPECT_EQ(row.expected, d.pm->GetDPIObj()->GetDPI()) << row.sent;
+        }
+        ASSERT_TRUE(d.Click(L"BtnMinimized"));
+        Settle();
+        EXPECT_TRUE(::IsIconic(d.hwnd));
+    });
+}
 
 TEST_F(LoginDialog, ForeignMessagesAreHarmless) {
     RunDialog(*frame, true, [&](Dialog& d) {
