@@ -37,8 +37,10 @@ void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, 
 void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) {
     // Sent, not posted: the text is only valid during this call.
     std::wstring text = title.ToWString();
-    SendMessageW(mainWindow_, WM_TAB_TITLE, static_cast<WPARAM>(browser->GetIdentifier()),
-                 reinterpret_cast<LPARAM>(text.c_str()));
+    LPARAM previous = sendingTitle_;
+    sendingTitle_ = reinterpret_cast<LPARAM>(text.c_str());
+    SendMessageW(mainWindow_, WM_TAB_TITLE, static_cast<WPARAM>(browser->GetIdentifier()), sendingTitle_);
+    sendingTitle_ = previous;
 }
 
 bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString&, const CefString&,

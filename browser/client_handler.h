@@ -70,9 +70,13 @@ public:
     void CloseBrowserById(int id);
     void CloseAllAndExit();
     size_t BrowserCount() const { return browsers_.size(); }
+    // True only for the title text this handler is sending right now with WM_TAB_TITLE; the
+    // message number is open to every process, its pointer is not.
+    bool IsTitleBeingSent(LPARAM text) const { return text != 0 && text == sendingTitle_; }
 
 private:
     HWND mainWindow_ = nullptr;
+    LPARAM sendingTitle_ = 0;
     std::wstring serverBaseUrl_;
     // Every live browser in creation order; the first is the first tab's. Touched only on the
     // UI thread, and it alone decides that the process ends when the last browser closes.

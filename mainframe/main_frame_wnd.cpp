@@ -187,7 +187,11 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             OnTrayIcon(lParam);
             break;
         case WM_TAB_TITLE:
-            if (lParam) SetTabTitle(static_cast<int>(wParam), reinterpret_cast<const wchar_t*>(lParam));
+            // Another process may send this number with any value in it: only the text the
+            // client handler is sending at this moment is read.
+            if (ClientHandler::Instance()->IsTitleBeingSent(lParam)) {
+                SetTabTitle(static_cast<int>(wParam), reinterpret_cast<const wchar_t*>(lParam));
+            }
             break;
         case WM_TAB_ADD:
             AddTab(static_cast<int>(lParam));
