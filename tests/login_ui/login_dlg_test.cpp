@@ -434,11 +434,17 @@ TEST_F(LoginDialog, AutoLoginNeedsTheOptionAStoredPasswordAndNoNoLoginFlag) {
         const wchar_t* password;
         bool allowed;
         bool expectAttempt;
+        const wchar_t* user = L"alice";
     };
     const std::wstring enc = EncodePassword(L"stored");
+    // Longer than the boxes' typing limits (64 and 32 characters): stored values are used whole.
+    const std::wstring longEnc = EncodePassword(std::wstring(120, L'p'));
+    const std::wstring longUser = L"user." + std::wstring(90, L'u');
     const Row rows[] = {
         {"TRUE", L"TRUE", enc.c_str(), true, true},
         {"true", L"true", enc.c_str(), true, true},
+        {"long values", L"true", longEnc.c_str(), true, true, longUser.c_str()},
+        {"Chinese name", L"true", enc.c_str(), true, true, L"张三"},
         {"NoLogin flag", L"true", enc.c_str(), false, false},
         {"no password", L"TRUE", L"", true, false},
         {"option off", L"false", enc.c_str(), true, false},
@@ -449,7 +455,7 @@ TEST_F(LoginDialog, AutoLoginNeedsTheOptionAStoredPasswordAndNoNoLoginFlag) {
         SettingsGuard perRow;
         FakeRequest::Get().Reset();
         FreshFrame();
-        StoreLogin(L"alice", row.password, row.autologin);
+        StoreLogin(row.user, row.password, row.autologin);
         bool sawDialog = false;
         RunDialog(*frame, row.allowed, [&](Dialog& d) {
             if (row.expectAttempt) {
@@ -468,8 +474,8 @@ TEST_F(LoginDialog, AutoLoginNeedsTheOptionAStoredPasswordAndNoNoLoginFlag) {
         }, /*viaShowLoginDialog=*/true);
         if (row.expectAttempt) {
             EXPECT_EQ(1, FakeRequest::Get().Calls());
-            EXPECT_EQ(enc, FakeRequest::Get().sent.encodedPassword);  // stored form, unchanged
-            EXPECT_EQ(L"alice", FakeRequest::Get().sent.userName);
+            EXPECT_EQ(row.password, FakeRequest::Get().sent.encodedPassword);  // stored form, unchanged
+            EXPECT_EQ(row.user, FakeRequest::Get().sent.userName);
             EXPECT_EQ(1, frame->loggedIn);
             EXPECT_EQ("fake-token", frame->loginToken);
             EXPECT_EQ(7, frame->userType);
