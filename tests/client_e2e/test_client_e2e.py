@@ -186,6 +186,89 @@ class ClientTest(unittest.TestCase):
         h.driver("close", "--hwnd", dialog["hwnd"])
         self.assertEqual(MINUS_ONE, client.wait())
 
+    @staticmethod
+    def is_minimised(state):
+        left, top, right, bottom = state["rect"]
+        return left <= -32000 or (right - left <= 200 and bottom - top <= 40)
+
+    def window_state(self, hwnd):
+        for window in h.driver("list", "--all"):
+            if window.get("hwnd") == hwnd:
+                return window
+        return None
+
+    def test_second_instance_restores_a_minimised_first_instance(self):
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame")
+        self.assertIsNotNone(window)
+        hwnd = window["hwnd"]
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        before = self.window_state(hwnd)  # maximised by then
+        # A minimised window is only its icon: at -32000 under Windows, a 160x24 title strip
+        # under Wine without a window manager.
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x112, "--wparam", 0xF020)
+        self.assertTrue(self.wait_for(lambda: self.is_minimised(self.window_state(hwnd)), 10))
+        second = self.start()
+        self.assertEqual(MINUS_ONE, second.wait())
+        self.assertTrue(self.wait_for(lambda: not self.is_minimised(self.window_state(hwnd)), 10))
+        state = self.window_state(hwnd)
+        self.assertTrue(state["visible"])
+        self.assertEqual(before["rect"], state["rect"])  # back to its maximised place
+        self.assertIsNone(client.proc.poll())
+        # Only one main window: the second instance showed nothing of its own.
+        self.assertEqual(1, len(h.driver("list", "--title", TITLE)))
+
+    def test_switch_account_from_the_tray_starts_a_new_instance_at_the_login_dialog(self):
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame")
+        self.assertIsNotNone(window)
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        logins = len(self.requests("/platform/encrypt/login"))
+        # Right click on the tray icon opens the menu; its second item is switch account.
+        h.driver("send", "--hwnd", window["hwnd"], "--msg", 0x465, "--lparam", 0x204, "--post")
+        menu = self.wait_window_class("DuiMenuWnd", client.pid)
+        self.assertIsNotNone(menu)
+        item = (5 + 32 + 16) << 16 | 60  # inset 5, rows of 32 pixels, at 100 %
+        h.driver("send", "--hwnd", menu["hwnd"], "--msg", 0x200, "--lparam", item)
+        h.driver("send", "--hwnd", menu["hwnd"], "--msg", 0x201, "--wparam", 1, "--lparam", item)
+        h.driver("send", "--hwnd", menu["hwnd"], "--msg", 0x202, "--lparam", item)
+        self.assertEqual(MINUS_ONE, client.wait())
+        # The new instance was not turned away by the single-instance name, and it waits.
+        dialog = self.wait_window("LoginDlg")
+        self.assertIsNotNone(dialog)
+        self.assertNotEqual(client.pid, dialog["pid"])
+        time.sleep(1.0)
+        self.assertEqual(logins, len(self.requests("/platform/encrypt/login")))
+        with open(os.path.join(self.folder, "config.bin"), "rb") as f:
+            self.assertIn("click_close_exit=true", f.read().decode("utf-16"))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        h.driver("wait-gone", "--hwnd", dialog["hwnd"], "--timeout", 10000)
+
+    def test_quit_message_with_restart_ends_with_minus_one_and_the_new_one_waits(self):
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame")
+        self.assertIsNotNone(window)
+        h.driver("send", "--hwnd", window["hwnd"], "--msg", 0x46E, "--wparam", 1, "--lparam", 1, "--post")
+        self.assertEqual(MINUS_ONE, client.wait())
+        dialog = self.wait_window("LoginDlg")
+        self.assertIsNotNone(dialog)
+        time.sleep(1.0)
+        self.assertEqual(1, len(self.requests("/platform/encrypt/login")))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        h.driver("wait-gone", "--hwnd", dialog["hwnd"], "--timeout", 10000)
+
+    def wait_window_class(self, cls, pid, timeout=10):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for window in h.driver("list", "--pid", pid):
+                if window.get("class") == cls:
+                    return window
+            time.sleep(0.1)
+        return None
+
 
 if __name__ == "__main__":
     unittest.main()
