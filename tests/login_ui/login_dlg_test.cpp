@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "dialog_driver.h"
 #include "login/password.h"
+#include "login/settings.h"
 
 using namespace DuiLib;
 using namespace logintest;
@@ -116,6 +117,7 @@ TEST_F(LoginDialog, EmptyFieldsAreRefusedWithTheirMessageAndFocus) {
     });
     EXPECT_EQ(0u, result);
     EXPECT_EQ(0, frame->loggedIn);
+    EXPECT_EQ(DefaultServerUrl(), frame->serverBaseUrl);  // no "maincfg.ini"
 }
 
 TEST_F(LoginDialog, NothingIsWrittenWhenTheChecksFail) {
@@ -219,6 +221,30 @@ TEST_F(LoginDialog, DropDownPreselectsTheTypedAccountIgnoringCase) {
         EXPECT_EQ(L"alice", d.Text(L"edit_username"));
         EXPECT_EQ(L"QYWxpY2U=", d.dlg->EncodedPassword());
     });
+}
+
+TEST_F(LoginDialog, ClosingWithTheHistoryListOpen) {
+    StoreHistory({{L"alice", L"QYWxpY2U="}});
+    UINT result = RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        ASSERT_TRUE(d.Click(L"btncombodropdown"));
+        Settle();
+        ASSERT_TRUE(d.Combo()->IsDropped());
+        EXPECT_EQ(L"combo_username", d.FocusName());
+        // A second click on the arrow closes the list (it loses the focus) and, the combo
+        // still having the focus, does not open another one.
+        ASSERT_TRUE(d.Click(L"btncombodropdown"));
+        Settle();
+        EXPECT_FALSE(d.Combo()->IsDropped());
+        EXPECT_EQ(L"combo_username", d.FocusName());
+        // Leave it open for the close.
+        d.Find(L"edit_username")->SetFocus();
+        ASSERT_TRUE(d.Click(L"btncombodropdown"));
+        Settle();
+        ASSERT_TRUE(d.Combo()->IsDropped());
+    });
+    EXPECT_EQ(kLeftOpen, result);
+    EXPECT_EQ(0, FakeRequest::Get().Calls());
 }
 
 TEST_F(LoginDialog, TypingAPasswordReplacesTheStoredEncoding) {
