@@ -651,24 +651,40 @@ TEST_F(LoginDialog, ForgedAttemptDoneMessagesChangeNothing) {
     EXPECT_EQ(0, frame->loggedIn);
 }
 
-TEST_F(LoginDialog, EnterInThePasswordBoxStartsAnAttempt) {
-    RunDialog(*frame, true, [&](Dialog& d) {
-        ASSERT_TRUE(d.Alive());
-        FakeRequest::Get().hold = true;
-        ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
-        ASSERT_TRUE(d.Type(L"edit_password", L"pw"));
-        ASSERT_EQ(d.Edit(L"edit_password")->GetNativeWindow(), ::GetFocus());
-        Testing::PressKey(VK_RETURN);
-        EXPECT_TRUE(d.dlg->LoginInProgress());
-        ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Calls() == 1; }));
-        EXPECT_EQ(L"alice", FakeRequest::Get().sent.userName);
-        // Enter again while it runs starts nothing.
-        Testing::PressKey(VK_RETURN);
-        FakeRequest::Get().Release();
-        PumpUntil([&] { return !d.Alive(); });
-    });
-    EXPECT_EQ(1, FakeRequest::Get().Calls());
-    EXPECT_EQ(1, frame->loggedIn);
+TEST_F(LoginDialog, EnterStartsAnAttempt) {
+    struct Row {
+        const char* name;
+        bool keyInPasswordBox;  // otherwise the Enter character sent to the dialog itself
+    };
+    for (const Row& row : {Row{"key in the password box", true}, Row{"character to the dialog", false}}) {
+        SCOPED_TRACE(row.name);
+        SettingsGuard perRow;
+        FakeRequest::Get().Reset();
+        FreshFrame();
+        UINT result = RunDialog(*frame, true, [&](Dialog& d) {
+            ASSERT_TRUE(d.Alive());
+            FakeRequest::Get().hold = true;
+            ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
+            ASSERT_TRUE(d.Type(L"edit_password", L"pw"));
+            ASSERT_EQ(d.Edit(L"edit_password")->GetNativeWindow(), ::GetFocus());
+            if (row.keyInPasswordBox) {
+                Testing::PressKey(VK_RETURN);
+            } else {
+                ::SendMessageW(d.hwnd, WM_CHAR, VK_RETURN, 1);
+            }
+            EXPECT_TRUE(d.dlg->LoginInProgress());
+            ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Calls() == 1; }));
+            EXPECT_EQ(L"alice", FakeRequest::Get().sent.userName);
+            // Enter again while it runs starts nothing.
+            Testing::PressKey(VK_RETURN);
+            ::SendMessageW(d.hwnd, WM_CHAR, VK_RETURN, 1);
+            FakeRequest::Get().Release();
+            PumpUntil([&] { return !d.Alive(); });
+        });
+        EXPECT_EQ(1u, result);
+        EXPECT_EQ(1, FakeRequest::Get().Calls());
+        EXPECT_EQ(1, frame->loggedIn);
+    }
 }
 
 TEST_F(LoginDialog, TabFromTheUserNameBoxGoesToThePasswordBox) {
