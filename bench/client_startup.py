@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Time from process start to the first window on screen: quorvane.exe against a plain Win32
+program that only opens a window, both started the same way under Wine in the same run.
+
+    python3 bench/client_startup.py [--bin BUILD/bin] [--runs 7]
+
+Prints the median of each and the ratios. Measured by a probe (bench/client_window_probe.cpp,
+compiled here with mingw) that starts the program and polls for its visible window.
+"""
+import argparse
+import base64
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "updater"))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import updater_harness as h  # noqa: E402
+import demo_platform  # noqa: E402
+
+
+def build_probe(folder):
+    exe = os.path.join(folder, "client_window_probe.exe")
+    subprocess.run(["i686-w64-mingw32-g++-posix", "-O2", "-static", "-municode", "-o", exe,
+                    os.path.join(HERE, "client_window_probe.cpp")], check=True)
+    return exe
+
+
+def measure(probe, cls, exe, *args):
+    out = subprocess.run(["wine", probe, "launch", cls, h.win_path(exe)] + list(args),
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120).stdout.decode()
+    for line in out.splitlines():
+        if line.startswith("{"):
+            result = h.json.loads(line)
+            if result.get("found"):
+                return result["ms"]
+    raise RuntimeError("no window: " + out)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", "bin")))
+    parser.add_argument("--runs", type=int, default=7)
+    options = parser.parse_args()
+
+    h.start_session()
+    platform = demo_platform.DemoPlatform().start()
+    work = tempfile.mkdtemp(prefix="quorvane-bench-")
+    try:
+        probe = build_probe(work)
+        client = os.path.join(work, "client")
+        os.makedirs(client)
+        for name in ("quorvane.exe", "quorvupdate.exe"):
+            shutil.copy2(os.path.join(options.bin, name), client)
+        shutil.copytree(os.path.join(options.bin, "res"), os.path.join(client, "res"))
+        with open(os.path.join(client, "maincfg.ini"), "w", encoding="ascii") as f:
+            f.write("[cloud_client]\r\nurl=%s\r\n" % platform.base_url)
+        password = base64.b64encode(b"demo123").decode("ascii")
+        with open(os.path.join(client, "config.bin"), "w", encoding="utf-16") as f:
+            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n"
+                    % (password[0] + "K" + password[1:]))
+        exe = os.path.join(client, "quorvane.exe")
+
+        # One warm-up of each, so that neither pays for a cold file cache.
+        measure(probe, "BenchPlainWindow", probe, "window")
+        measure(probe, "LoginDlg", exe, "NoLogin")
+        plain, login, main_window = [], [], []
+        for _ in range(options.runs):
+            plain.append(measure(probe, "BenchPlainWindow", probe, "window"))
+            login.append(measure(probe, "LoginDlg", exe, "NoLogin"))
+            main_window.append(measure(probe, "PXJMainFrame", exe))
+        p, l, m = (statistics.median(x) for x in (plain, login, main_window))
+        print("runs: %d (medians, milliseconds from process start to a visible window)" % options.runs)
+        print("plain Win32 window:               %8.1f ms" % p)
+        print("quorvane login dialog (NoLogin):  %8.1f ms   ratio %.2f" % (l, l / p))
+        print("quorvane main window (sign-in):   %8.1f ms   ratio %.2f" % (m, m / p))
+    finally:
+        platform.stop()
+        shutil.rmtree(work, ignore_errors=True)
+        h.stop_session()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,32 @@
+#!/bin/bash
+# Screenshot of the main window with three tabs (real skins, engine stand-in, loopback pages)
+# into docs/shots/main_window_tabs.png.
+# Usage: tools/client_shots.sh [build folder]   (default: build; builds client_memory_probe)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$here/build}"
+out="$here/docs/shots"
+mkdir -p "$out"
+cmake --build "$build" --target client_memory_probe -j2 >/dev/null
+source "$here/tools/wine_env.sh"
+quorvane_start_display
+quorvane_start_wine
+trap quorvane_stop_all EXIT
+
+log="$(mktemp)"
+(cd "$build/bin" && wine client_memory_probe.exe show >"$log" 2>/dev/null) &
+pid=$!
+for _ in $(seq 1 300); do
+  grep -q '^ready' "$log" && break
+  sleep 0.1
+done
+sleep 1   # let the last paint reach the X server
+read -r _ x y w h < <(grep '^ready' "$log" | tr -d '\r')
+# A maximised window overhangs the screen by its frame; keep what is on screen.
+[ "$x" -lt 0 ] && { w=$((w + x)); x=0; }
+[ "$y" -lt 0 ] && { h=$((h + y)); y=0; }
+xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/main_window_tabs.png"
+echo "$out/main_window_tabs.png (${w}x${h})"
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+rm -f "$log"
