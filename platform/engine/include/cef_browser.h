@@ -4,10 +4,10 @@
 #include "include/cef_base.h"
 #include "include/cef_frame.h"
 #include "include/cef_process_message.h"
+#include "include/cef_request_context.h"
 
 class CefBrowserHost;
 class CefClient;
-class CefRequestContext;
 
 // A browser: one page view with its frames and history. Every method is meant for the UI
 // thread (see CefCurrentlyOn(TID_UI)).

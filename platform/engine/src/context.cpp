@@ -215,6 +215,7 @@ bool CefInitialize(const CefMainArgs& args, const CefSettings& settings, CefRefP
     s.acceptLanguage = locale + L"," + locale.substr(0, locale.find(L'-')) + L";q=0.9";
   }
 
+  g_activeTransfers = 0;  // workers detached by an earlier shutdown no longer count
   s.cookies = std::make_shared<CookieStore>();
   std::wstring cache = CefString(&settings.cache_path).ToWString();
   if (!cache.empty()) {
@@ -269,7 +270,7 @@ void CefShutdown() {
     std::lock_guard<std::mutex> lock(g_workersMutex);
     workers.swap(g_workers);
   }
-  DWORD deadline = GetTickCount() + 5000;
+  DWORD deadline = GetTickCount() + 2000;
   for (HANDLE h : workers) {
     DWORD now = GetTickCount();
     DWORD wait = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
@@ -376,7 +377,7 @@ bool PumpUntil(const std::function<bool()>& done, unsigned timeout_ms) {
 
 bool WaitForIdle(unsigned timeout_ms) {
   // Transfers first: a transfer posts its last task before it stops counting.
-  return PumpUntil([] { return engine::ActiveTransfers().load() == 0 && engine::PendingUiTasks() == 0; },
+  return PumpUntil([] { return engine::ActiveTransfers().load() <= 0 && engine::PendingUiTasks() == 0; },
                    timeout_ms);
 }
 

@@ -316,7 +316,14 @@ void BrowserImpl::ContinueDownload(std::shared_ptr<DownloadState> state, const s
   }
   state->inProgress = true;
   NotifyDownload(state);
-  if (state->cancelRequested || closed_) return;
+  if (closed_) return;
+  if (state->cancelRequested) {  // cancelled from the first progress report
+    state->transfer->Finish();
+    state->inProgress = false;
+    state->canceled = true;
+    NotifyDownload(state);
+    return;
+  }
   ActiveTransfers()++;
   bool started = StartWorker([state, path]() {
     StreamToFile(state, path);

@@ -68,6 +68,8 @@ bool IsDownloadResponse(const std::string& contentType, const std::string& conte
   return false;
 }
 
+Transfer::Transfer() : userAgent_(UserAgent()), acceptLanguage_(AcceptLanguage()), cookies_(Cookies()) {}
+
 Transfer::~Transfer() { Finish(); }
 
 int Transfer::MapError(DWORD code) {
@@ -91,9 +93,12 @@ int Transfer::MapError(DWORD code) {
 void Transfer::Cancel() {
   cancelled_ = true;
   std::lock_guard<std::mutex> lock(mutex_);
-  // Closing the root handle makes WinINet calls blocked on the worker return.
+  // Closing the handles makes WinINet calls blocked on the worker return (where WinINet can
+  // interrupt them; otherwise the receive timeout ends them).
+  if (request_) InternetCloseHandle(request_);
+  if (connect_) InternetCloseHandle(connect_);
   if (session_) InternetCloseHandle(session_);
-  session_ = nullptr;
+  request_ = connect_ = session_ = nullptr;
 }
 
 void Transfer::Finish() {
@@ -121,14 +126,14 @@ FetchResult Transfer::Fetch(const std::wstring& startUrl, bool asDownload) {
   FetchResult r;
   std::wstring url = startUrl;
   r.addresses.push_back(url);
-  std::shared_ptr<CookieStore> cookies = Cookies();
+  std::shared_ptr<CookieStore> cookies = cookies_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (cancelled_) {
       r.error = ERR_ABORTED;
       return r;
     }
-    session_ = InternetOpenW(UserAgent().c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    session_ = InternetOpenW(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session_) {
       r.error = ERR_FAILED;
       r.errorText = L"net::ERR_FAILED";
@@ -182,7 +187,7 @@ FetchResult Transfer::Fetch(const std::wstring& startUrl, bool asDownload) {
       r.error = cancelled_ ? ERR_ABORTED : MapError(GetLastError());
       break;
     }
-    std::wstring headers = L"Accept-Language: " + AcceptLanguage() + L"\r\n";
+    std::wstring headers = L"Accept-Language: " + acceptLanguage_ + L"\r\n";
     std::string cookie = cookies ? cookies->HeaderFor(url, CookieStore::Now()) : std::string();
     if (!cookie.empty()) headers += L"Cookie: " + Widen(cookie) + L"\r\n";
     if (!HttpSendRequestW(request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,9 +27,12 @@ struct FetchResult {
   bool download = false; // the body is left unread for the download to stream
 };
 
+class CookieStore;
+
 class Transfer {
  public:
-  Transfer() = default;
+  // Made on the UI thread: takes the engine's settings then, so the worker reads no globals.
+  Transfer();
   ~Transfer();
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
@@ -46,6 +50,9 @@ class Transfer {
  private:
   static int MapError(DWORD code);
 
+  std::wstring userAgent_;
+  std::wstring acceptLanguage_;
+  std::shared_ptr<CookieStore> cookies_;
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;
   HINTERNET session_ = nullptr;
