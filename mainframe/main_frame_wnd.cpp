@@ -282,8 +282,9 @@ void MainFrameWnd::OnMenuCommand(const MenuCmd& command) {
 
 void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
     if (restart == 1) {
-        // The new instance must not find the name still taken by this one.
-        SingleInstance::Release();
+        // The new instance must not find the name still taken by this one, but only when this
+        // one is about to end; otherwise two clients would run side by side.
+        if (end == 1) SingleInstance::Release();
         StartClientAgain(exePath, L"NoLogin");
     }
     if (end != 1) return;
