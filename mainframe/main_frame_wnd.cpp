@@ -512,7 +512,9 @@ void MainFrameWnd::CloseTab(int browserId) {
     if (browserId < 1 || !tabStrip) return;
     int n = tabStrip->GetCount();
     int s;
-    if (previousTabId > -1) {
+    // The tab it came from may be gone by now (closed before this one): then fall back to
+    // the current tab, or the selection would land on no tab and every browser be hidden.
+    if (previousTabId > -1 && TabIndex(previousTabId) >= 0) {
         s = TabIndex(previousTabId);
         currentTabId = previousTabId;
     } else {
