@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "UIlib.h"
+#include "app/single_instance.h"
 #include "browser/client_handler.h"
 #include "browser/messages.h"
 #include "browser/process_exit.h"
@@ -296,6 +297,25 @@ TEST_F(MainWindowTest, PopupClosingItselfReturnsToTheTabItCameFrom) {
     EXPECT_TRUE(IsWindowVisible(BrowserWindow(firstId_)));
     EXPECT_TRUE(static_cast<COptionUI*>(Item(4)->GetInterface(DUI_CTR_OPTION))->IsSelected());
     EXPECT_TRUE(g_exits.empty());
+}
+
+TEST_F(MainWindowTest, ClosingPopupsWhoseOpenerIsGoneSelectsALiveTab) {
+    ASSERT_TRUE(Open());
+    int a = OpenPopupFrom(firstId_);
+    int b = OpenPopupFrom(a);
+    ASSERT_EQ(frame_->previousTab(), a);
+    // The opener closes first (its close button), then the popup closes itself: the tab it
+    // came from is gone, so the selection must land on a tab that still exists.
+    ASSERT_TRUE(Click(L"tab_btnclose8"));
+    PumpUntil([&] { return ClientHandler::Instance()->BrowserCount() == 2; });
+    Idle();
+    ASSERT_EQ(frame_->currentTab(), b);
+    ASSERT_TRUE(cef_test::ClickLinkByText(Browser(b), L"close"));
+    ASSERT_TRUE(PumpUntil([&] { return ClientHandler::Instance()->BrowserCount() == 1 && Count() == 6; }));
+    Idle();
+    EXPECT_EQ(frame_->currentTab(), firstId_);
+    EXPECT_TRUE(IsWindowVisible(BrowserWindow(firstId_)));
+    EXPECT_TRUE(static_cast<COptionUI*>(Item(4)->GetInterface(DUI_CTR_OPTION))->IsSelected());
 }
 
 TEST_F(MainWindowTest, FirstTabCloseRequestReloadsTheStartPageAndKeepsTheTab) {
@@ -610,6 +630,21 @@ TEST_F(MainWindowTest, QuitClientCancelledChangesNothing) {
     EXPECT_TRUE(g_exits.empty());
     EXPECT_TRUE(g_restarts.empty());
     EXPECT_EQ(ClientHandler::Instance()->BrowserCount(), 1u);
+}
+
+TEST_F(MainWindowTest, RestartWithoutEndingKeepsTheSingleInstanceName) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(SingleInstance::Acquire());
+    // Restart requested but not the end (no sender in the client does this; another program
+    // can): the new instance is started and must find this one still holding the name.
+    ::SendMessageW(hwnd_, WM_QUIT_CLIENT, 0, 1);
+    Idle();
+    EXPECT_EQ(g_restarts.size(), 1u);
+    EXPECT_TRUE(g_exits.empty());
+    HANDLE name = OpenMutexW(SYNCHRONIZE, FALSE, L"lenmark20191202");
+    EXPECT_TRUE(name != nullptr);
+    if (name) CloseHandle(name);
+    SingleInstance::Release();
 }
 
 TEST_F(MainWindowTest, LastBrowserClosingEndsTheProcess) {
