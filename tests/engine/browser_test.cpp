@@ -256,9 +256,13 @@ class TestClient : public CefClient,
   }
 
   // CefKeyboardHandler methods:
-  bool OnPreKeyEvent(CefRefPtr<CefBrowser>, const CefKeyEvent&, CefEventHandle, bool*) override {
+  bool consumeKeys = false;
+  std::vector<int> preKeys;
+  bool OnPreKeyEvent(CefRefPtr<CefBrowser>, const CefKeyEvent& event, CefEventHandle os_event, bool*) override {
     CheckUi();
-    return false;
+    EXPECT_TRUE(os_event != nullptr);
+    if (event.type == KEYEVENT_RAWKEYDOWN) preKeys.push_back(event.windows_key_code);
+    return consumeKeys;
   }
 
   bool OnProcessMessageReceived(CefRefPtr<CefBrowser>, CefProcessId, CefRefPtr<CefProcessMessage>) override {
@@ -899,6 +903,57 @@ TEST_F(BrowserTest, GlobalCommandLineHoldsTheEightSwitches) {
   WaitForSingleObject(t, INFINITE);
   CloseHandle(t);
   EXPECT_FALSE(otherThread);
+}
+
+TEST_F(BrowserTest, KeysGoThroughTheClientFirst) {
+  site_.Page("/k", "<title>k</title>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/k"));
+  ASSERT_TRUE(b);
+  HWND hwnd = b->GetHost()->GetWindowHandle();
+  client_->consumeKeys = true;  // the client takes F5: no reload
+  SendMessageW(hwnd, WM_KEYDOWN, VK_F5, 0);
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(site_.RequestsFor("/k").size(), 1u);
+  client_->consumeKeys = false;  // F5 reaches the page: reload
+  SendMessageW(hwnd, WM_KEYDOWN, VK_F5, 0);
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(site_.RequestsFor("/k").size(), 2u);
+  EXPECT_EQ(client_->preKeys, (std::vector<int>{VK_F5, VK_F5}));
+}
+
+TEST_F(BrowserTest, ChinesePagesAreDecoded) {
+  // GBK bytes of 青杉工作台 and 登录, announced by the header or by a meta element.
+  site_.Set("/gbk", Site::Response(200, "Content-Type: text/html; charset=GBK\r\n",
+                                   "<title>\xC7\xE0\xC9\xBC\xB9\xA4\xD7\xF7\xCC\xA8</title><a href=/x>\xB5\xC7\xC2\xBC</a>"));
+  site_.Set("/meta", Site::Response(200, "Content-Type: text/html\r\n",
+                                    "<meta charset=\"gb2312\"><title>\xB5\xC7\xC2\xBC</title>"));
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/gbk"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(client_->titles.back(), L"\u9752\u6749\u5DE5\u4F5C\u53F0");
+  EXPECT_EQ(cef_test::GetLinks(b), std::vector<std::wstring>{L"\u767B\u5F55"});
+  Load(b, site_.Url("/meta"));
+  EXPECT_EQ(client_->titles.back(), L"\u767B\u5F55");
+}
+
+namespace {
+class QuitTask : public CefTask {
+ public:
+  explicit QuitTask(int* runs) : runs_(runs) {}
+  void Execute() override {
+    ++*runs_;
+    CefQuitMessageLoop();
+  }
+  int* runs_;
+  IMPLEMENT_REFCOUNTING(QuitTask);
+};
+}  // namespace
+
+TEST_F(BrowserTest, MessageLoopRunsUntilQuit) {
+  int runs = 0;
+  ASSERT_TRUE(CefPostDelayedTask(TID_UI, new QuitTask(&runs), 20));
+  CefRunMessageLoop();  // returns once the task has quit it
+  EXPECT_EQ(runs, 1);
+  EXPECT_FALSE(CefPostTask(TID_IO, new QuitTask(&runs)));
 }
 
 // The process model: this test program stands in for an engine sub-process when started
