@@ -193,9 +193,13 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
                 SetTabTitle(static_cast<int>(wParam), reinterpret_cast<const wchar_t*>(lParam));
             }
             break;
-        case WM_TAB_ADD:
-            AddTab(static_cast<int>(lParam));
+        case WM_TAB_ADD: {
+            // Only a live browser without a tab gets one: the number is open to other
+            // processes, and a browser may already be gone when the posted message arrives.
+            int id = static_cast<int>(lParam);
+            if (ClientHandler::Instance()->GetBrowserById(id) && TabIndex(id) < 0) AddTab(id);
             break;
+        }
         case WM_TAB_RELAYOUT:
             LayoutBrowser(currentTabId);
             break;
