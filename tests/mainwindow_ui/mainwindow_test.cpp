@@ -560,6 +560,17 @@ TEST_F(MainWindowTest, TabTitleReadsOnlyTheTextTheHandlerIsSending) {
     EXPECT_EQ(std::wstring(Item(4)->GetText()), std::wstring(L"   ") + kTitle8);
 }
 
+TEST_F(MainWindowTest, TabAddOnlyForLiveBrowsersWithoutATab) {
+    ASSERT_TRUE(Open());
+    for (LPARAM id : {LPARAM(0), LPARAM(-1), LPARAM(99999), LPARAM(firstId_)}) {
+        ::PostMessageW(hwnd_, WM_TAB_ADD, 0, id);
+    }
+    Idle();
+    EXPECT_EQ(Count(), 6);
+    EXPECT_EQ(frame_->currentTab(), firstId_);
+    EXPECT_TRUE(IsWindowVisible(BrowserWindow(firstId_)));
+}
+
 TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
     ASSERT_TRUE(Open());
     GuardConfig();
