@@ -13,6 +13,8 @@
 #include "include/cef_app.h"
 #include "include/cef_client.h"
 #include "include/test/cef_test_hooks.h"
+#include "include/wrapper/cef_closure_task.h"
+#include "include/wrapper/cef_helpers.h"
 
 using testing_fixtures::RawHttpServer;
 using testing_fixtures::RecordedRequest;
@@ -940,6 +942,7 @@ class QuitTask : public CefTask {
  public:
   explicit QuitTask(int* runs) : runs_(runs) {}
   void Execute() override {
+    CEF_REQUIRE_UI_THREAD();
     ++*runs_;
     CefQuitMessageLoop();
   }
@@ -953,6 +956,11 @@ TEST_F(BrowserTest, MessageLoopRunsUntilQuit) {
   ASSERT_TRUE(CefPostDelayedTask(TID_UI, new QuitTask(&runs), 20));
   CefRunMessageLoop();  // returns once the task has quit it
   EXPECT_EQ(runs, 1);
+  // Closures bound to a reference-counted object, as client code posts them.
+  CefRefPtr<QuitTask> target = new QuitTask(&runs);
+  ASSERT_TRUE(CefPostTask(TID_UI, base::Bind(&QuitTask::Execute, target)));
+  CefRunMessageLoop();
+  EXPECT_EQ(runs, 2);
   EXPECT_FALSE(CefPostTask(TID_IO, new QuitTask(&runs)));
 }
 

@@ -973,6 +973,8 @@ void BrowserImpl::Layout() {
       size_t j = i;
       while (j < text.size() && text[j] != L' ' && text[j] < 0x2E80) ++j;
       if (j == i) ++j;
+      // Closing punctuation never starts a line.
+      while (j < text.size() && wcschr(L"\u3001\u3002\uFF0C\uFF1B\uFF1A\uFF01\uFF1F\uFF09\u300D\u300F\u201D.,;:!?)", text[j])) ++j;
       while (j < text.size() && text[j] == L' ') ++j;
       place(text.substr(i, j - i), kind, link, input, f);
       i = j;

@@ -4,6 +4,7 @@
 #include "include/cef_process_message.h"
 #include "include/cef_request_context.h"
 #include "include/cef_values.h"
+#include "include/wrapper/cef_closure_task.h"
 #include "src/engine_internal.h"
 
 namespace {
@@ -134,4 +135,28 @@ CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
 CefRefPtr<CefRequestContext> CefRequestContext::GetGlobalContext() {
   static CefRefPtr<CefRequestContext> global = new GlobalRequestContext();
   return global;
+}
+
+namespace {
+class ClosureTask : public CefTask {
+ public:
+  explicit ClosureTask(const base::Closure& closure) : closure_(closure) {}
+  void Execute() override {
+    if (closure_) closure_();
+  }
+
+ private:
+  base::Closure closure_;
+  IMPLEMENT_REFCOUNTING(ClosureTask);
+};
+}  // namespace
+
+CefRefPtr<CefTask> CefCreateClosureTask(const base::Closure& closure) { return new ClosureTask(closure); }
+
+bool CefPostTask(CefThreadId threadId, const base::Closure& closure) {
+  return CefPostTask(threadId, CefCreateClosureTask(closure));
+}
+
+bool CefPostDelayedTask(CefThreadId threadId, const base::Closure& closure, int64 delay_ms) {
+  return CefPostDelayedTask(threadId, CefCreateClosureTask(closure), delay_ms);
 }

@@ -9,7 +9,6 @@ class CefRefPtr {
   typedef T element_type;
 
   CefRefPtr() : ptr_(nullptr) {}
-  CefRefPtr(std::nullptr_t) : ptr_(nullptr) {}
   CefRefPtr(T* p) : ptr_(p) {
     if (ptr_) ptr_->AddRef();
   }
