@@ -571,6 +571,20 @@ TEST_F(MainWindowTest, TabAddOnlyForLiveBrowsersWithoutATab) {
     EXPECT_TRUE(IsWindowVisible(BrowserWindow(firstId_)));
 }
 
+TEST_F(MainWindowTest, MenuCommandsNotMadeByAMenuAreIgnored) {
+    ASSERT_TRUE(Open());
+    MenuCmd forged{};
+    lstrcpynW(forged.szName, L"menu_switch_account", 256);
+    for (WPARAM foreign : {WPARAM(0), WPARAM(0x12345678), reinterpret_cast<WPARAM>(&forged)}) {
+        ::SendMessageW(hwnd_, WM_MENUCLICK, foreign, 0);
+        ::PostMessageW(hwnd_, WM_MENUCLICK, foreign, 0);
+    }
+    Idle();
+    EXPECT_TRUE(g_restarts.empty());
+    EXPECT_TRUE(g_exits.empty());
+    EXPECT_TRUE(IsWindowVisible(hwnd_));
+}
+
 TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
     ASSERT_TRUE(Open());
     GuardConfig();
