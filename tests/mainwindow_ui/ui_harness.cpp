@@ -35,6 +35,7 @@ std::wstring TempCache() {
 }
 
 CefRefPtr<ClientApp> g_app;
+std::wstring g_cache;
 
 }  // namespace
 
@@ -102,7 +103,7 @@ void FillDemoSite(Site& site) {
 void StartEngine() {
     DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath() + L"res\\res");
-    std::wstring cache = TempCache();
+    std::wstring cache = g_cache = TempCache();
     DeleteFileW((cache + L"\\Cookies").c_str());
     g_app = new ClientApp();
     CefSettings settings;
@@ -117,6 +118,8 @@ void StartEngine() {
 void StopEngine() {
     CefShutdown();
     g_app = nullptr;
+    DeleteFileW((g_cache + L"\\Cookies").c_str());
+    RemoveDirectoryW(g_cache.c_str());
 }
 
 MainFrameWnd* OpenMainWindow(const Site& site, const Login& login) {
