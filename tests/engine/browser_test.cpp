@@ -123,6 +123,7 @@ class TestClient : public CefClient,
   // Popups.
   int popupCalls = 0;
   bool cancelPopup = false;
+  bool keepPopupDefaults = false;
   HWND popupParent = nullptr;
   std::wstring popupUrl;
 
@@ -178,6 +179,7 @@ class TestClient : public CefClient,
     popupUrl = target_url.ToWString();
     EXPECT_EQ(client.get(), static_cast<CefClient*>(this));
     if (cancelPopup) return true;
+    if (keepPopupDefaults) return false;
     windowInfo.parent_window = popupParent;
     windowInfo.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP;
     windowInfo.x = 3;
@@ -962,6 +964,99 @@ TEST_F(BrowserTest, MessageLoopRunsUntilQuit) {
   CefRunMessageLoop();
   EXPECT_EQ(runs, 2);
   EXPECT_FALSE(CefPostTask(TID_IO, new QuitTask(&runs)));
+}
+
+TEST_F(BrowserTest, DownloadCutShortIsNotReportedComplete) {
+  site_.Set("/short", "HTTP/1.1 200 OK\r\nContent-Disposition: attachment; filename=a.bin\r\n"
+                      "Content-Length: 1000\r\nConnection: close\r\n\r\n0123456789");
+  client_->downloadTarget = TempDir(L"engine_dl") + L"\\a.bin";
+  client_->downloadShowDialog = false;
+  CefRefPtr<CefBrowser> b = NewBrowser(L"");
+  ASSERT_TRUE(b);
+  b->GetHost()->StartDownload(site_.Url("/short"));
+  ASSERT_TRUE(cef_test::PumpUntil([&] { return client_->Finished(); }, kWait));
+  EXPECT_TRUE(client_->updates.back().canceled);
+  EXPECT_FALSE(client_->updates.back().complete);
+  EXPECT_EQ(GetFileAttributesW(client_->downloadTarget.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(BrowserTest, ContextMenuCommandRunsItsDefaultAction) {
+  site_.Page("/a", "<title>A</title>");
+  site_.Page("/b", "<title>B</title>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/a"));
+  ASSERT_TRUE(b);
+  Load(b, site_.Url("/b"));
+  client_->clearMenu = false;
+  cef_test::SetContextMenuRunner([](HMENU, HWND, POINT) { return static_cast<int>(MENU_ID_BACK); });
+  ASSERT_TRUE(cef_test::RightClick(b, 10, 10));
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(b->GetMainFrame()->GetURL().ToWString(), site_.WUrl("/a"));
+  // A disabled item does nothing even if chosen: at the first entry there is no way back.
+  ASSERT_TRUE(cef_test::RightClick(b, 10, 10));
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(b->GetMainFrame()->GetURL().ToWString(), site_.WUrl("/a"));
+}
+
+TEST_F(BrowserTest, LinksTargetingAFrameOrAFragment) {
+  site_.Page("/main", "<title>M</title><a href=\"/two\" target=\"side\">into frame</a> <a href=\"#part\">jump</a>"
+                      "<iframe name=\"side\" src=\"/one\"></iframe>");
+  site_.Page("/one", "<p>one</p>");
+  site_.Page("/two", "<p>two</p>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/main"));
+  ASSERT_TRUE(b);
+  size_t addresses = client_->addresses.size();
+  ASSERT_TRUE(cef_test::ClickLinkByText(b, L"into frame"));
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(b->GetFrame(L"side")->GetURL().ToWString(), site_.WUrl("/two"));
+  EXPECT_EQ(b->GetMainFrame()->GetURL().ToWString(), site_.WUrl("/main"));
+  EXPECT_EQ(client_->addresses.size(), addresses);  // only the main frame reports its address
+  EXPECT_NE(cef_test::GetPageText(b).find(L"two"), std::wstring::npos);
+  EXPECT_EQ(app_->contextFrames.back(), L"side");  // the frame's new document has a new context
+  ASSERT_TRUE(cef_test::ClickLinkByText(b, L"jump"));
+  ASSERT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(site_.RequestsFor("/main").size(), 1u);
+}
+
+TEST_F(BrowserTest, CookiesComeBackAfterARestart) {
+  site_.Page("/set", "<title>s</title>", "Set-Cookie: sid=s1; Path=/\r\nSet-Cookie: keep=k1; Max-Age=600; Path=/\r\n");
+  site_.Page("/check", "<title>c</title>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/set"));
+  ASSERT_TRUE(b);
+  b = nullptr;
+  DestroyWindow(parent_);
+  CefShutdown();
+  CefSettings settings;
+  settings.persist_session_cookies = 1;
+  CefString(&settings.cache_path) = cache_;
+  ASSERT_TRUE(CefInitialize(CefMainArgs(GetModuleHandleW(nullptr)), settings, app_.get(), nullptr));
+  parent_ = CreateWindowExW(0, L"EngineTestParent", L"engine test", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+  b = NewBrowser(site_.WUrl("/check"));
+  ASSERT_TRUE(b);
+  ASSERT_EQ(site_.RequestsFor("/check").size(), 1u);
+  EXPECT_EQ(site_.RequestsFor("/check")[0].Header("Cookie"), "sid=s1; keep=k1");
+}
+
+TEST_F(BrowserTest, TopLevelPopupCloseButtonAsksDoClose) {
+  site_.Page("/opener", "<a href=\"/popup\" target=\"_blank\">open</a>");
+  site_.Page("/popup", "<title>P</title>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/opener"));
+  ASSERT_TRUE(b);
+  client_->keepPopupDefaults = true;  // the engine's own popup window
+  ASSERT_TRUE(cef_test::ClickLinkByText(b, L"open"));
+  ASSERT_TRUE(cef_test::PumpUntil([&] { return client_->browsers.size() == 2; }, kWait));
+  HWND popup = client_->browsers[1]->GetHost()->GetWindowHandle();
+  EXPECT_FALSE(GetWindowLongW(popup, GWL_STYLE) & WS_CHILD);
+  EXPECT_EQ(GetWindow(popup, GW_OWNER), parent_);
+  client_->doCloseResult = true;
+  SendMessageW(popup, WM_CLOSE, 0, 0);
+  EXPECT_EQ(client_->doCloseCalls, 1);
+  EXPECT_TRUE(IsWindow(popup));
+  client_->doCloseResult = false;
+  SendMessageW(popup, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(popup));
+  ASSERT_EQ(client_->closed.size(), 1u);
+  EXPECT_EQ(client_->closed[0], client_->browsers[1]->GetIdentifier());
 }
 
 // The process model: this test program stands in for an engine sub-process when started
