@@ -1072,6 +1072,24 @@ TEST(ProcessModelTest, ExecuteProcessWithoutTypeReturnsNegative) {
   ASSERT_EQ(app->hookTypes.size(), 1u);
   EXPECT_EQ(app->hookTypes[0], L"");
   EXPECT_EQ(CefCommandLine::GetGlobalCommandLine()->GetSwitchValue("disable-gpu").ToString(), "1");
+  // The browser process goes on to CefInitialize: the hook has run once in this process.
+  CefSettings settings;
+  ASSERT_TRUE(CefInitialize(CefMainArgs(GetModuleHandleW(nullptr)), settings, app.get(), nullptr));
+  EXPECT_EQ(app->hookTypes.size(), 1u);
+  EXPECT_EQ(CefCommandLine::GetGlobalCommandLine()->GetSwitchValue("product-version").ToString(),
+            "Chrome/71.0.3578.20,quorvane");
+  CefShutdown();
+}
+
+TEST_F(BrowserTest, HugePagesStayResponsive) {
+  std::string body = "<title>big</title>";
+  for (int i = 0; i < 60000; ++i) body += "word" + std::to_string(i) + " <a href=/x>l</a> ";
+  site_.Page("/big", body);
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/big"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(client_->titles.back(), L"big");
+  EXPECT_NE(cef_test::GetPageText(b).find(L"word0"), std::wstring::npos);
+  EXPECT_LT(cef_test::GetLinks(b).size(), 60000u);  // the view shows a bounded part
 }
 
 TEST(ProcessModelTest, SubProcessSide) {

@@ -19,6 +19,8 @@ enum NavKind { kNewEntry = 0, kHistory = 1, kReload = 2, kSubframe = 3 };
 enum RunKind { kRunText = 0, kRunLink, kRunButton, kRunTitle, kRunAddress, kRunStatus, kRunBanner };
 
 constexpr int kMargin = 8;
+// The page view shows at most this many words; a huge reply must not stall the UI thread.
+constexpr size_t kMaxRuns = 20000;
 constexpr int kLineGap = 4;
 
 int g_nextBrowserId = 0;
@@ -951,6 +953,7 @@ void BrowserImpl::Layout() {
     lineHeight = 0;
   };
   auto place = [&](const std::wstring& word, int kind, int link, int input, HFONT f) {
+    if (runs_.size() >= kMaxRuns) return;
     use(f);
     SIZE sz = {0, 0};
     GetTextExtentPoint32W(dc, word.c_str(), static_cast<int>(word.size()), &sz);
@@ -969,7 +972,7 @@ void BrowserImpl::Layout() {
   // Words wrap; CJK text has no blanks, so long runs break by character.
   auto flow = [&](const std::wstring& text, int kind, int link, int input, HFONT f) {
     size_t i = 0;
-    while (i < text.size()) {
+    while (i < text.size() && runs_.size() < kMaxRuns) {
       size_t j = i;
       while (j < text.size() && text[j] != L' ' && text[j] < 0x2E80) ++j;
       if (j == i) ++j;
@@ -993,7 +996,7 @@ void BrowserImpl::Layout() {
   std::function<void(FrameImpl*, int)> emit = [&](FrameImpl* frame, int depth) {
     size_t inputIndex = 0;
     size_t subframe = 0;
-    for (size_t i = 0; i < frame->doc_.items.size(); ++i) {
+    for (size_t i = 0; i < frame->doc_.items.size() && runs_.size() < kMaxRuns; ++i) {
       const PageItem& item = frame->doc_.items[i];
       switch (item.kind) {
         case PageItem::kText:

@@ -40,6 +40,9 @@ std::atomic<int> g_activeTransfers{0};
 
 std::mutex g_globalLineMutex;
 CefRefPtr<CefCommandLine> g_globalLine;
+// The application whose hook already ran on g_globalLine in CefExecuteProcess: the hook runs
+// once per process, so CefInitialize takes that line over instead of running it again.
+CefApp* g_hookRanFor = nullptr;
 
 std::mutex g_workersMutex;
 std::vector<HANDLE> g_workers;
@@ -181,6 +184,7 @@ int CefExecuteProcess(const CefMainArgs& args, CefRefPtr<CefApp> application, vo
   std::wstring type = line->GetSwitchValue(L"type").ToWString();
   if (application) application->OnBeforeCommandLineProcessing(type, line);
   SetGlobalLine(line);
+  g_hookRanFor = application.get();
   (void)args;
   // No sub-process is ever started by this engine; one started by hand has nothing to do.
   return type.empty() ? -1 : 0;
@@ -195,9 +199,13 @@ bool CefInitialize(const CefMainArgs& args, const CefSettings& settings, CefRefP
   s.app = application;
   s.uiThread = GetCurrentThreadId();
 
-  CefRefPtr<CefCommandLine> line = BuildCommandLine(!settings.command_line_args_disabled);
-  if (application) application->OnBeforeCommandLineProcessing(CefString(), line);
-  SetGlobalLine(line);
+  CefRefPtr<CefCommandLine> line = GlobalCommandLine();
+  if (!line || g_hookRanFor != application.get() || settings.command_line_args_disabled) {
+    line = BuildCommandLine(!settings.command_line_args_disabled);
+    if (application) application->OnBeforeCommandLineProcessing(CefString(), line);
+    SetGlobalLine(line);
+  }
+  g_hookRanFor = nullptr;  // a later initialisation (after shutdown) runs the hook afresh
 
   std::wstring product = line->GetSwitchValue(L"product-version").ToWString();
   if (product.empty()) product = CefString(&settings.product_version).ToWString();
