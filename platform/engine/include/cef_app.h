@@ -13,8 +13,9 @@
 
 class CefApp : public virtual CefBaseRefCounted {
  public:
-  // |process_type| is empty for the browser process. Runs in CefExecuteProcess and again in
-  // CefInitialize, each time on a command line freshly made from the process's own.
+  // |process_type| is empty for the browser process. Runs once per process on the command line
+  // made from the process's own: in CefExecuteProcess, or in CefInitialize when the process did
+  // not call CefExecuteProcess with the same application first.
   virtual void OnBeforeCommandLineProcessing(const CefString& process_type,
                                              CefRefPtr<CefCommandLine> command_line) {}
   virtual void OnRegisterCustomSchemes(CefRawPtr<CefSchemeRegistrar> registrar) {}
