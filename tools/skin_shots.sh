@@ -13,10 +13,10 @@ quorvane_start_display
 quorvane_start_wine
 trap quorvane_stop_all EXIT
 
-shot() {  # skin dpi name
+shot() {  # skin dpi name [menu skin]
   local log
   log="$(mktemp)"
-  (cd "$build/bin" && wine skin_preview.exe "$1" "$2" 6 >"$log" 2>/dev/null) &
+  (cd "$build/bin" && wine skin_preview.exe "$1" "$2" 6 ${4:-} >"$log" 2>/dev/null) &
   local pid=$!
   for _ in $(seq 1 100); do
     grep -q '^ready' "$log" && break
@@ -35,3 +35,5 @@ shot lm_Login.xml 144 login_150
 shot MainWindow.xml 96 main_100
 shot MainWindow.xml 144 main_150
 shot ConfirmDlg.xml 96 confirm_100
+shot MainWindow.xml 96 menu_tray_100 menu_tray.xml
+shot MainWindow.xml 144 menu_tray_150 menu_tray.xml

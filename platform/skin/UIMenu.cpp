@@ -70,7 +70,7 @@ void CMenuWnd::Init(CMenuElementUI* pOwner, STRINGorID xml, POINT point, CPaintM
     m_pCheckInfo = pCheckInfo;
     HWND owner = pMainPaintManager ? pMainPaintManager->GetPaintWindow() : NULL;
     // Without a window the object is not freed here: callers read GetHWND() (NULL) after Init.
-    if (!Create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, 0, 0)) return;
+    if (!Create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, point.x, point.y, 16, 16)) return;
     g_openMenus.push_back(this);
     m_pm.Init(m_hWnd);
     if (pMainPaintManager) m_pm.SetDPI(pMainPaintManager->GetDPIObj()->GetDPI());
@@ -141,7 +141,8 @@ void CMenuWnd::Init(CMenuElementUI* pOwner, STRINGorID xml, POINT point, CPaintM
     if (rc.left < mi.rcWork.left) ::OffsetRect(&rc, mi.rcWork.left - rc.left, 0);
     if (rc.bottom > mi.rcWork.bottom) ::OffsetRect(&rc, 0, mi.rcWork.bottom - rc.bottom);
     if (rc.top < mi.rcWork.top) ::OffsetRect(&rc, 0, mi.rcWork.top - rc.top);
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, rc.left, rc.top, w, h, SWP_SHOWWINDOW);
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, rc.left, rc.top, w, h, SWP_NOACTIVATE);
+    ::ShowWindow(m_hWnd, SW_SHOW);
     ::SetForegroundWindow(m_hWnd);
     ::SetFocus(m_hWnd);
 }

@@ -1,5 +1,6 @@
 // Shows one of the client's skins with sample content, for screenshots (tools/skin_shots.sh).
-// Usage: skin_preview.exe <skin file> <dpi> <seconds>; prints "ready x y w h" once painted.
+// Usage: skin_preview.exe <skin file> <dpi> <seconds> [menu skin]; prints "ready x y w h" once
+// painted (with a menu skin, the menu is opened over the window's right part).
 #include "UIlib.h"
 #include "skin_testing.h"
 
@@ -101,6 +102,31 @@ int main(int argc, char** argv) {
     wnd->ShowWindow(true, true);
     ::UpdateWindow(wnd->GetHWND());
     Testing::PumpMessages();
+    if (argc > 4 && strcmp(argv[4], "combo") == 0) {
+        CComboUI* combo = static_cast<CComboUI*>(pm.FindControl(L"combo_username")->GetInterface(DUI_CTR_COMBO));
+        for (const wchar_t* t : {L"zhangsan", L"lisi", L"wangwu"}) {
+            CListLabelElementUI* item = new CListLabelElementUI;
+            item->SetText(t);
+            combo->Add(item);
+        }
+        combo->Activate();
+        Testing::PumpMessages();
+    } else if (argc > 4) {
+        std::wstring menuSkin(argv[4], argv[4] + strlen(argv[4]));
+        // Opened like the tray menu, at the screen's bottom-right corner: under Wine on a bare
+        // X server a popup drawn over another window of the process shows black in screenshots.
+        CMenuWnd* menu = CMenuWnd::CreateMenu();
+        menu->Init(NULL, menuSkin.c_str(), POINT{::GetSystemMetrics(SM_CXSCREEN) - 20, ::GetSystemMetrics(SM_CYSCREEN) - 20},
+                   &pm, NULL, eMenuAlignment_Right | eMenuAlignment_Bottom);
+        Testing::PumpMessages();
+        RECT mr = {};
+        ::GetWindowRect(menu->GetHWND(), &mr);
+        printf("ready %ld %ld %ld %ld\n", mr.left, mr.top, mr.right - mr.left, mr.bottom - mr.top);
+        fflush(stdout);
+        ::SetTimer(NULL, 0, (UINT)seconds * 1000, QuitTimer);
+        CPaintManagerUI::MessageLoop();
+        return 0;
+    }
     RECT rc = {};
     ::GetWindowRect(wnd->GetHWND(), &rc);
     printf("ready %ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
