@@ -174,6 +174,24 @@ void CMenuWnd::ChooseItem(CMenuElementUI* pItem) {
 
 void CMenuWnd::Notify(TNotifyUI& msg) { (void)msg; }
 
+void CMenuWnd::MoveHot(int step) {
+    CContainerUI* box = m_pm.GetRoot() ? static_cast<CContainerUI*>(m_pm.GetRoot()->GetInterface(DUI_CTR_CONTAINER)) : NULL;
+    if (!box) return;
+    std::vector<CMenuElementUI*> items;
+    int hot = -1;
+    for (int i = 0; i < box->GetCount(); ++i) {
+        CMenuElementUI* e = static_cast<CMenuElementUI*>(box->GetItemAt(i)->GetInterface(DUI_CTR_MENUELEMENT));
+        if (!e || !e->IsVisible() || !e->IsEnabled()) continue;
+        if (e->IsHot()) hot = (int)items.size();
+        items.push_back(e);
+    }
+    if (items.empty()) return;
+    int n = (int)items.size();
+    int next = hot < 0 ? (step > 0 ? 0 : n - 1) : ((hot + step) % n + n) % n;
+    for (CMenuElementUI* e : items) e->SetHot(false);
+    items[next]->SetHot(true);
+}
+
 LRESULT CMenuWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_KILLFOCUS: {
@@ -187,6 +205,21 @@ LRESULT CMenuWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE) {
             Close();
+            return 0;
+        }
+        if (wParam == VK_UP || wParam == VK_DOWN) {
+            MoveHot(wParam == VK_DOWN ? 1 : -1);
+            return 0;
+        }
+        if (wParam == VK_RETURN || wParam == VK_SPACE) {
+            if (CContainerUI* box = m_pm.GetRoot() ? static_cast<CContainerUI*>(m_pm.GetRoot()->GetInterface(DUI_CTR_CONTAINER)) : NULL)
+                for (int i = 0; i < box->GetCount(); ++i) {
+                    CMenuElementUI* e = static_cast<CMenuElementUI*>(box->GetItemAt(i)->GetInterface(DUI_CTR_MENUELEMENT));
+                    if (e && e->IsHot() && e->IsVisible() && e->IsEnabled()) {
+                        ChooseItem(e);
+                        break;
+                    }
+                }
             return 0;
         }
         break;

@@ -32,6 +32,9 @@ public:
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
     void PaintStatusImage(HDC hDC) override;
     bool GetChecked() const { return m_bChecked; }
+    // Keyboard highlight (the mouse sets the same state by hovering).
+    void SetHot(bool hot) { m_uButtonState = hot ? (m_uButtonState | UISTATE_HOT) : (m_uButtonState & ~UISTATE_HOT); Invalidate(); }
+    bool IsHot() const { return (m_uButtonState & UISTATE_HOT) != 0; }
     void SetChecked(bool b) { m_bChecked = b; Invalidate(); }
     bool IsCheckItem() const { return m_bCheckItem; }
 private:
@@ -66,6 +69,7 @@ protected:
     UINT GetClassStyle() const override { return CS_DBLCLKS | CS_DROPSHADOW; }
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     void OnFinalMessage(HWND hWnd) override;
+    void MoveHot(int step);   // Up/Down: next enabled item, wrapping around
 
     CPaintManagerUI m_pm;
     CPaintManagerUI* m_pMainManager = NULL;

@@ -201,6 +201,28 @@ TEST_F(MenuTest, AlignmentFlagsPlaceTheMenu) {
     EXPECT_GE(rc.top, 0);
 }
 
+TEST_F(MenuTest, KeyboardChoosesAndEscapeCancels) {
+    CMenuWnd* menu = new CMenuWnd();
+    menu->Init(NULL, L"menu_tray.xml", POINT{400, 300}, &host->pm(), NULL, 0x18);
+    HWND h = Testing::GetOpenMenuWindow();
+    ASSERT_NE(h, nullptr);
+    // Down twice, Up once, Up again wraps to the last item: "menu_exit".
+    for (UINT vk : {VK_DOWN, VK_DOWN, VK_UP, VK_UP}) ::SendMessage(h, WM_KEYDOWN, vk, 1);
+    ::SendMessage(h, WM_KEYDOWN, VK_RETURN, 1);
+    Testing::PumpMessages();
+    ASSERT_EQ(host->menuPicks.size(), 1u);
+    EXPECT_EQ(host->menuPicks[0].name, L"menu_exit");
+
+    menu = new CMenuWnd();
+    menu->Init(NULL, L"menu_tray.xml", POINT{400, 300}, &host->pm(), NULL, 0x18);
+    h = Testing::GetOpenMenuWindow();
+    ASSERT_NE(h, nullptr);
+    ::SendMessage(h, WM_KEYDOWN, VK_ESCAPE, 1);
+    Testing::PumpMessages();
+    EXPECT_EQ(Testing::GetOpenMenuWindow(), nullptr);
+    EXPECT_EQ(host->menuPicks.size(), 1u);
+}
+
 TEST_F(MenuTest, LosingFocusClosesTheMenuWithoutACommand) {
     CMenuWnd* menu = new CMenuWnd();
     menu->Init(NULL, L"menu_tray.xml", POINT{400, 300}, &host->pm(), NULL, 0x18);
