@@ -356,6 +356,7 @@ public:
     void OnDPIChanged() override;
 
     // Called by the window procedures.
+    static CEditUI* FromNative(HWND hWnd);   // the control of a native box, or NULL
     void OnNativeChange();
     DWORD GetNativeBkColor() const;
     static LRESULT CALLBACK EditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,16 @@
 
 namespace DuiLib {
 
+// A named property, not GWLP_USERDATA: the parent asks about any child window it hears from,
+// and only our edit boxes carry this name.
+static const wchar_t kEditProp[] = L"DuiLibEditUI";
+
+CEditUI* CEditUI::FromNative(HWND hWnd) {
+    if (!hWnd) return NULL;
+    CEditUI* edit = static_cast<CEditUI*>(::GetPropW(hWnd, kEditProp));
+    return (edit && edit->m_hEdit == hWnd) ? edit : NULL;
+}
+
 CEditUI::CEditUI() {
     m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_LEFT;
     m_rcTextPadding = {6, 0, 6, 0};
@@ -36,7 +46,7 @@ void CEditUI::CreateNative() {
     m_hEdit = ::CreateWindowExW(0, L"EDIT", L"", style, 0, 0, 0, 0, m_pManager->GetPaintWindow(), NULL,
                                 CPaintManagerUI::GetInstance(), NULL);
     if (!m_hEdit) return;
-    ::SetWindowLongPtr(m_hEdit, GWLP_USERDATA, (LONG_PTR)this);
+    ::SetPropW(m_hEdit, kEditProp, (HANDLE)this);
     m_oldProc = (WNDPROC)::SetWindowLongPtr(m_hEdit, GWLP_WNDPROC, (LONG_PTR)EditProc);
     ::SendMessage(m_hEdit, WM_SETFONT, (WPARAM)m_pManager->GetFont(m_iFont), FALSE);
     ::SendMessage(m_hEdit, EM_LIMITTEXT, m_uMaxChar, 0);
@@ -54,7 +64,7 @@ void CEditUI::DestroyNative() {
     HWND h = m_hEdit;
     m_hEdit = NULL;
     if (::IsWindow(h)) {
-        ::SetWindowLongPtr(h, GWLP_USERDATA, 0);
+        ::RemovePropW(h, kEditProp);
         if (m_oldProc) ::SetWindowLongPtr(h, GWLP_WNDPROC, (LONG_PTR)m_oldProc);
         ::DestroyWindow(h);
     }
@@ -196,7 +206,7 @@ void CEditUI::PaintBorder(HDC hDC) {
 }
 
 LRESULT CALLBACK CEditUI::EditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CEditUI* self = reinterpret_cast<CEditUI*>(::GetWindowLongPtr(hWnd, GWLP_USERDATA));
+    CEditUI* self = FromNative(hWnd);
     if (!self || self->m_hEdit != hWnd || !self->m_oldProc) return ::DefWindowProc(hWnd, uMsg, wParam, lParam);
     WNDPROC old = self->m_oldProc;
     try {
@@ -218,7 +228,7 @@ LRESULT CALLBACK CEditUI::EditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
             if (pm && pm->GetFocus() == self && (HWND)wParam != pm->GetPaintWindow()) pm->SetFocus(NULL, false);
             break;
         case WM_NCDESTROY:
-            ::SetWindowLongPtr(hWnd, GWLP_USERDATA, 0);
+            ::RemovePropW(hWnd, kEditProp);
             ::SetWindowLongPtr(hWnd, GWLP_WNDPROC, (LONG_PTR)old);
             self->m_hEdit = NULL;
             self->m_oldProc = NULL;

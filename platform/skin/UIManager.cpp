@@ -755,16 +755,17 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         }
         return false;
     case WM_COMMAND:
-        if (HIWORD(wParam) == EN_CHANGE && lParam) {
-            CEditUI* edit = reinterpret_cast<CEditUI*>(::GetWindowLongPtr((HWND)lParam, GWLP_USERDATA));
-            if (edit && edit->GetNativeWindow() == (HWND)lParam) edit->OnNativeChange();
-            return true;
+        if (HIWORD(wParam) == EN_CHANGE) {
+            if (CEditUI* edit = CEditUI::FromNative((HWND)lParam)) {
+                edit->OnNativeChange();
+                return true;
+            }
         }
         return false;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
-        CEditUI* edit = reinterpret_cast<CEditUI*>(::GetWindowLongPtr((HWND)lParam, GWLP_USERDATA));
-        if (!edit || edit->GetNativeWindow() != (HWND)lParam) return false;
+        CEditUI* edit = CEditUI::FromNative((HWND)lParam);
+        if (!edit) return false;
         HDC dc = (HDC)wParam;
         DWORD bk = edit->GetNativeBkColor();
         DWORD tc = edit->IsEnabled() ? (edit->GetTextColor() ? edit->GetTextColor() : m_dwDefaultFontColor)

@@ -105,6 +105,19 @@ TEST_F(LoginSkin, TypingIntoEditBoxesNotifiesTextChanges) {
     EXPECT_EQ(pass->GetText(), L"stored");
 }
 
+TEST_F(LoginSkin, ForeignChildWindowsAreNotTakenForEditBoxes) {
+    // A child of the window that is not ours (e.g. a browser window) with its own user data.
+    HWND child = ::CreateWindowExW(0, L"STATIC", L"x", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host->GetHWND(), NULL, NULL, NULL);
+    ::SetWindowLongPtr(child, GWLP_USERDATA, (LONG_PTR)0x10);
+    ::SendMessage(host->GetHWND(), WM_COMMAND, MAKEWPARAM(0, EN_CHANGE), (LPARAM)child);
+    HDC dc = ::GetDC(child);
+    ::SendMessage(host->GetHWND(), WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)child);
+    ::SendMessage(host->GetHWND(), WM_CTLCOLOREDIT, (WPARAM)dc, (LPARAM)child);
+    ::ReleaseDC(child, dc);
+    ::DestroyWindow(child);
+    EXPECT_TRUE(host->Senders(L"textchanged").empty());
+}
+
 TEST_F(LoginSkin, EnterInAnEditNotifiesReturnAndTabMovesFocus) {
     CEditUI* user = Get<CEditUI>(L"edit_username", DUI_CTR_EDIT);
     CEditUI* pass = Get<CEditUI>(L"edit_password", DUI_CTR_EDIT);
