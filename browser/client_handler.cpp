@@ -23,6 +23,16 @@ CefRefPtr<ClientHandler> g_instance = new ClientHandler();
 
 ClientHandler* ClientHandler::Instance() { return g_instance.get(); }
 
+void SetAsBrowserChild(CefWindowInfo& info, HWND parent, const RECT& place) {
+    info.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
+    info.ex_style = 0;
+    info.parent_window = parent;
+    info.x = place.left;
+    info.y = place.top;
+    info.width = place.right - place.left;
+    info.height = place.bottom - place.top;
+}
+
 ClientHandler::ClientHandler() = default;
 
 void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& url) {
@@ -52,14 +62,7 @@ bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, co
     }
     RECT client{};
     GetClientRect(mainWindow_, &client);
-    RECT place = geometry::PopupRect(client);
-    windowInfo.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
-    windowInfo.ex_style = 0;
-    windowInfo.parent_window = mainWindow_;
-    windowInfo.x = place.left;
-    windowInfo.y = place.top;
-    windowInfo.width = place.right - place.left;
-    windowInfo.height = place.bottom - place.top;
+    SetAsBrowserChild(windowInfo, mainWindow_, geometry::PopupRect(client));
     return false;
 }
 

@@ -84,3 +84,7 @@ private:
 
     IMPLEMENT_REFCOUNTING(ClientHandler);
 };
+
+// Window information of every browser of the client: a visible child of the main window with
+// tab stop, clipping its siblings and children, at `place`.
+void SetAsBrowserChild(CefWindowInfo& info, HWND parent, const RECT& place);

@@ -406,13 +406,7 @@ void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
     GetClientRect(m_hWnd, &client);
     RECT place = geometry::NewBrowserRect(client, browserMarker->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
     CefWindowInfo info;
-    info.ex_style = 0;
-    info.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
-    info.parent_window = m_hWnd;
-    info.x = place.left;
-    info.y = place.top;
-    info.width = place.right - place.left;
-    info.height = place.bottom - place.top;
+    SetAsBrowserChild(info, m_hWnd, place);
     CefBrowserSettings settings;
     CefBrowserHost::CreateBrowser(info, ClientHandler::Instance(), url, settings, nullptr);
 }

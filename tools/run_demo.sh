@@ -3,11 +3,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
-bash tools/bootstrap.sh
-build="${QUORVANE_BUILD_DIR:-$here/build}"
-cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target quorvane quorvupdate
+build="$(bash tools/build.sh quorvane quorvupdate | tail -n 1)"
 source tools/wine_env.sh
 if [ -z "${DISPLAY:-}" ]; then
   # No screen: a private X display, automatic sign-in, a screenshot, then the end.

@@ -4,11 +4,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
-bash tools/bootstrap.sh
-build="${QUORVANE_BUILD_DIR:-$here/build}"
-cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)"
+build="$(bash tools/build.sh | tail -n 1)"
 source tools/wine_env.sh
 trap quorvane_stop_all EXIT
 quorvane_start_display
