@@ -20,31 +20,24 @@ void PumpMessages() {
 bool ClickControl(CPaintManagerUI* pm, LPCTSTR name) { return pm && pm->TestClick(name); }
 
 bool ClickDropItem(CComboUI* combo, int index) {
-    if (!combo) return false;
-    CComboWnd* w = combo->GetDropWindow();
+    if (!combo || !combo->GetManager()) return false;
     HWND h = combo->GetDropHWND();
-    if (!w || !::IsWindow(h)) return false;
-    RECT rc = {};
-    ::GetClientRect(h, &rc);
+    if (!::IsWindow(h)) return false;
     int n = combo->GetCount();
     if (index < 0 || index >= n) return false;
-    // Rows have equal height; the list is scrolled so that the current item is visible.
+    RECT rc = {};
+    ::GetClientRect(h, &rc);
+    // Rows have equal height. Wheel to the top, then down until the row is shown, as a user would.
     int rowH = combo->GetManager()->ScaleValue(combo->GetItemHeight());
     int visible = rowH > 0 ? rc.bottom / rowH : 0;
     if (visible <= 0) return false;
-    if (index >= visible) {
-        for (int i = 0; i < index - visible + 1; ++i)
-            ::SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA), 0);
-        int y = (visible - 1) * rowH + rowH / 2;
-        ::SendMessage(h, WM_MOUSEMOVE, 0, MAKELPARAM(rc.right / 2, y));
-        ::SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.right / 2, y));
-        ::SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(rc.right / 2, y));
-        return true;
-    }
-    int y = index * rowH + rowH / 2;
-    ::SendMessage(h, WM_MOUSEMOVE, 0, MAKELPARAM(rc.right / 2, y));
-    ::SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.right / 2, y));
-    ::SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(rc.right / 2, y));
+    for (int i = 0; i < n; ++i) ::SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    int top = index >= visible ? index - visible + 1 : 0;
+    for (int i = 0; i < top; ++i) ::SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA), 0);
+    LPARAM at = MAKELPARAM(rc.right / 2, (index - top) * rowH + rowH / 2);
+    ::SendMessage(h, WM_MOUSEMOVE, 0, at);
+    ::SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessage(h, WM_LBUTTONUP, 0, at);
     return true;
 }
 

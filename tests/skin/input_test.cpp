@@ -184,6 +184,24 @@ TEST_F(LoginSkin, ComboOpensOnEvent13AndReportsTheChosenItem) {
     Testing::PumpMessages();
     EXPECT_FALSE(combo->IsDropped());
 
+    // A long list scrolls; the last item is still reachable, and the list opens at the selection.
+    for (int i = 0; i < 12; ++i) {
+        CListLabelElementUI* item = new CListLabelElementUI;
+        CDuiString t;
+        t.Format(L"user%02d", i);
+        item->SetText(t);
+        combo->Add(item);
+    }
+    combo->Event(ev);
+    ASSERT_TRUE(Testing::ClickDropItem(combo, 14));
+    EXPECT_EQ(combo->GetText(), L"user11");
+    Testing::PumpMessages();
+    combo->Event(ev);
+    ASSERT_TRUE(Testing::ClickDropItem(combo, 1));
+    EXPECT_EQ(combo->GetText(), L"bob");
+    Testing::PumpMessages();
+    ASSERT_TRUE(combo->SelectItem(2, false, false));
+
     // Losing the focus closes an open list without choosing.
     combo->Event(ev);
     ASSERT_TRUE(combo->IsDropped());
