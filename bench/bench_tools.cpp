@@ -1,6 +1,7 @@
 // Measuring programs for the benchmark scripts (not tests).
 //   bench_tools md5 FILE       MD5 of FILE read 1024 bytes at a time
 //   bench_tools get URL        HttpInterface GET of URL, whole body kept in memory
+//   bench_tools post URL       the same as a POST (as both programs send their requests)
 // Each prints "<result> <bytes> <seconds>" measured inside the process (on standard error for
 // "get", whose standard output carries the request class's trace line).
 #include <windows.h>
@@ -48,12 +49,12 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%s %zu %.6f\n", digest.c_str(), total, Now() - start);
         return 0;
     }
-    if (mode == L"get") {
+    if (mode == L"get" || mode == L"post") {
         // The class prints a trace line on standard output; send it elsewhere.
         std::string url = WideToAnsi(argv[2]);
         double start = Now();
         HttpInterface http;
-        std::string body = http.Post(url, 0, "", "");
+        std::string body = http.Post(url, mode == L"post" ? 1 : 0, "", mode == L"post" ? "{}" : "");
         double elapsed = Now() - start;
         std::fprintf(stderr, "%s %zu %.6f\n", body.empty() ? "failed" : "ok", body.size(), elapsed);
         return body.empty() ? 1 : 0;
