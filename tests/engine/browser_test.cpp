@@ -165,9 +165,18 @@ class TestClient : public CefClient,
     EXPECT_TRUE(frame->IsMain());
     addresses.push_back(url.ToWString());
   }
-  void OnTitleChange(CefRefPtr<CefBrowser>, const CefString& title) override {
+  // Mouse input that a modal loop inside the callback would deliver to the browser window.
+  bool clickDuringTitle = false;
+  void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) override {
     CheckUi();
     titles.push_back(title.ToWString());
+    if (clickDuringTitle) {
+      HWND hwnd = browser->GetHost()->GetWindowHandle();
+      for (int y = 0; y < 200; y += 4) {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(20, y));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(20, y));
+      }
+    }
   }
 
   // CefLifeSpanHandler methods:
@@ -1057,6 +1066,21 @@ TEST_F(BrowserTest, TopLevelPopupCloseButtonAsksDoClose) {
   EXPECT_FALSE(IsWindow(popup));
   ASSERT_EQ(client_->closed.size(), 1u);
   EXPECT_EQ(client_->closed[0], client_->browsers[1]->GetIdentifier());
+}
+
+TEST_F(BrowserTest, InputDuringACommitFindsNoStaleLinks) {
+  site_.Page("/first", "<title>1</title><a href=\"/ok\">first link</a><iframe name=\"f\" src=\"/links\"></iframe>");
+  site_.Page("/links", "<a href=\"/ok\">x</a><br><a href=\"/ok\">y</a>");
+  site_.Page("/second", "<title>2</title><a href=\"/elsewhere\">second link</a>");
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/first"));
+  ASSERT_TRUE(b);
+  // While the second page commits, its title callback gets clicks where the first page's
+  // links were; they must not act on the new document (or the old frame's freed one).
+  client_->clickDuringTitle = true;
+  Load(b, site_.Url("/second"));
+  EXPECT_EQ(client_->titles.back(), L"2");
+  EXPECT_TRUE(site_.RequestsFor("/elsewhere").empty());
+  EXPECT_TRUE(site_.RequestsFor("/ok").empty());
 }
 
 // The process model: this test program stands in for an engine sub-process when started

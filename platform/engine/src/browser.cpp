@@ -367,6 +367,7 @@ void BrowserImpl::OnWindowDestroyed() {
     if (CefRefPtr<CefLifeSpanHandler> lsh = client_->GetLifeSpanHandler()) lsh->OnBeforeClose(this);
   }
   if (CefRefPtr<CefRenderProcessHandler> render = RenderHandler()) render->OnBrowserDestroyed(this);
+  ClearView();
   for (auto& f : subframes_) f->browser_ = nullptr;
   subframes_.clear();
   mainFrame_->browser_ = nullptr;
@@ -579,6 +580,9 @@ void BrowserImpl::Commit(int64 frameId, int navId, int kind, int historyTarget, 
     FinishLoadingIfDone();
     return;
   }
+  // The documents change below while client callbacks run (which may pump messages): the view
+  // must not point into them until it is laid out again.
+  ClearView();
   CefRefPtr<CefDisplayHandler> dh = client_ ? client_->GetDisplayHandler() : nullptr;
   CefRefPtr<CefLoadHandler> lh = client_ ? client_->GetLoadHandler() : nullptr;
   std::wstring url = r.finalUrl.empty() ? (r.addresses.empty() ? L"about:blank" : r.addresses.back()) : r.finalUrl;
@@ -617,7 +621,7 @@ void BrowserImpl::Commit(int64 frameId, int navId, int kind, int historyTarget, 
   }
 
   frame->url_ = url;
-  ++docGeneration_;
+  ++frame->generation_;
   if (r.error != 0) {
     if (lh) lh->OnLoadError(this, frame.get(), static_cast<cef_errorcode_t>(r.error), r.errorText, url);
     frame->doc_ = HtmlDocument();
@@ -722,7 +726,7 @@ void BrowserImpl::RunScriptUrl(CefRefPtr<FrameImpl> frame, const std::wstring& u
   });
 }
 
-void BrowserImpl::ActivateLink(const LinkRef& ref) {
+void BrowserImpl::ActivateLink(LinkRef ref) {
   if (closed_ || !ref.frame || ref.frame->browser_ != this || ref.item >= ref.frame->doc_.items.size()) return;
   CefRefPtr<FrameImpl> frame = ref.frame;
   const PageItem item = frame->doc_.items[ref.item];
@@ -776,7 +780,7 @@ void BrowserImpl::ActivateLink(const LinkRef& ref) {
   });
 }
 
-void BrowserImpl::ActivateFileInput(const LinkRef& ref) {
+void BrowserImpl::ActivateFileInput(LinkRef ref) {
   if (closed_ || !ref.frame || ref.item >= ref.frame->doc_.items.size()) return;
   CefRefPtr<FrameImpl> frame = ref.frame;
   const PageItem item = frame->doc_.items[ref.item];
@@ -793,7 +797,7 @@ void BrowserImpl::ActivateFileInput(const LinkRef& ref) {
   }
   int mode = (item.multiple ? FILE_DIALOG_OPEN_MULTIPLE : FILE_DIALOG_OPEN) | FILE_DIALOG_OVERWRITEPROMPT_FLAG |
              FILE_DIALOG_HIDEREADONLY_FLAG;
-  CefRefPtr<CefFileDialogCallback> callback = new FileDialogCallbackImpl(id_, frame->id_, docGeneration_, input);
+  CefRefPtr<CefFileDialogCallback> callback = new FileDialogCallbackImpl(id_, frame->id_, frame->generation_, input);
   CefRefPtr<BrowserImpl> self(this);
   bool handled = false;
   if (client_) {
@@ -858,7 +862,7 @@ void BrowserImpl::ActivateFileInput(const LinkRef& ref) {
 
 void BrowserImpl::SetFilePaths(int64 frameId, int generation, size_t input, const std::vector<std::wstring>& paths) {
   CefRefPtr<FrameImpl> frame = static_cast<FrameImpl*>(GetFrame(frameId).get());
-  if (!frame || generation != docGeneration_ || input >= frame->filePaths_.size()) return;  // the page has changed
+  if (!frame || generation != frame->generation_ || input >= frame->filePaths_.size()) return;  // page changed
   frame->filePaths_[input] = paths;
   Layout();
   if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
@@ -931,10 +935,15 @@ void BrowserImpl::ShowContextMenu(int x, int y) {
 // ---------------------------------------------------------------------------------------------
 // Page view
 
-void BrowserImpl::Layout() {
+void BrowserImpl::ClearView() {
   runs_.clear();
   links_.clear();
   inputs_.clear();
+  hoverLink_ = -1;
+}
+
+void BrowserImpl::Layout() {
+  ClearView();
   lines_.clear();
   RECT client = {0, 0, 800, 600};
   if (hwnd_) GetClientRect(hwnd_, &client);

@@ -44,6 +44,7 @@ class FrameImpl : public CefFrame {
   std::vector<std::vector<std::wstring>> filePaths_;  // per file input of |doc_|
   CefRefPtr<CefV8Context> context_;
   int navId_ = 0;
+  int generation_ = 0;  // bumped by every committed document
   bool loading_ = false;
   std::shared_ptr<Transfer> transfer_;
   struct Script {
@@ -137,8 +138,9 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void ReleaseContexts(bool includeMain);
   void StartSubframes();
   void FinishLoadingIfDone();
-  void ActivateLink(const LinkRef& ref);
-  void ActivateFileInput(const LinkRef& ref);
+  void ActivateLink(LinkRef ref);
+  void ActivateFileInput(LinkRef ref);
+  void ClearView();
   void RunScriptUrl(CefRefPtr<FrameImpl> frame, const std::wstring& url);
   void ShowContextMenu(int x, int y);
   void OnWindowDestroyed();
@@ -156,7 +158,6 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   HWND opener_;
   bool closed_ = false;
   bool loading_ = false;
-  int docGeneration_ = 0;
   CefRefPtr<FrameImpl> mainFrame_;
   std::vector<CefRefPtr<FrameImpl>> subframes_;
   std::vector<std::wstring> history_;

@@ -229,7 +229,7 @@ bool CefInitialize(const CefMainArgs& args, const CefSettings& settings, CefRefP
   if (!cache.empty()) {
     while (cache.size() > 3 && (cache.back() == L'\\' || cache.back() == L'/')) cache.pop_back();
     // Create every missing folder of the path.
-    for (size_t p = cache.find_first_of(L"\\/", 3); p != std::wstring::npos; p = cache.find_first_of(L"\\/", p + 1)) {
+    for (size_t p = cache.find_first_of(L"\\/", 1); p != std::wstring::npos; p = cache.find_first_of(L"\\/", p + 1)) {
       CreateDirectoryW(cache.substr(0, p).c_str(), nullptr);
     }
     CreateDirectoryW(cache.c_str(), nullptr);
