@@ -96,10 +96,11 @@ void SetGlobalLine(CefRefPtr<CefCommandLine> line) {
   g_globalLine = line;
 }
 
-void PumpDroppedTasks() {
-  // Delete tasks still queued for the destroyed task window.
+// Deletes the tasks still queued for the task window (before it goes: a destroyed window's
+// messages would be dropped by the system with their heap tasks).
+void DropQueuedTasks(HWND window) {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, kRunTaskMessage, kRunTaskMessage, PM_REMOVE)) {
+  while (window && PeekMessageW(&msg, window, kRunTaskMessage, kRunTaskMessage, PM_REMOVE)) {
     delete reinterpret_cast<std::function<void()>*>(msg.lParam);
     g_pendingTasks--;
   }
@@ -224,6 +225,7 @@ bool CefInitialize(const CefMainArgs& args, const CefSettings& settings, CefRefP
   }
 
   g_activeTransfers = 0;  // workers detached by an earlier shutdown no longer count
+  g_pendingTasks = 0;
   s.cookies = std::make_shared<CookieStore>();
   std::wstring cache = CefString(&settings.cache_path).ToWString();
   if (!cache.empty()) {
@@ -285,8 +287,8 @@ void CefShutdown() {
     WaitForSingleObject(h, wait);
     CloseHandle(h);  // a worker still running keeps only shared state alive
   }
+  DropQueuedTasks(window);
   if (window) DestroyWindow(window);
-  PumpDroppedTasks();
   if (s.cookies) s.cookies->Close();
   s.cookies.reset();
   s.app = nullptr;
