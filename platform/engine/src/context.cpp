@@ -348,7 +348,11 @@ void CALLBACK DelayedTaskTimer(HWND, UINT, UINT_PTR id, DWORD) {
     if (it->first == id) {
       CefRefPtr<CefTask> task = it->second;
       table.erase(it);
-      task->Execute();
+      try {
+        task->Execute();
+      } catch (...) {
+        // Nothing may unwind through the timer callback.
+      }
       return;
     }
   }
