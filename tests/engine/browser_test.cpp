@@ -1083,6 +1083,58 @@ TEST_F(BrowserTest, InputDuringACommitFindsNoStaleLinks) {
   EXPECT_TRUE(site_.RequestsFor("/ok").empty());
 }
 
+namespace {
+struct DialogAnswer {
+  std::wstring fileName;
+  bool answered = false;
+};
+
+// Finds this process's file dialog, types the name and presses its OK button, as a user would.
+DWORD WINAPI AnswerSaveDialog(LPVOID param) {
+  auto* answer = static_cast<DialogAnswer*>(param);
+  for (int i = 0; i < 400 && !answer->answered; ++i) {
+    Sleep(50);
+    HWND dialog = nullptr;
+    while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr)) != nullptr) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(dialog, &pid);
+      if (pid != GetCurrentProcessId() || !IsWindowVisible(dialog)) continue;
+      HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13)
+      if (!name) name = GetDlgItem(dialog, 0x480);  // edt1 in older layouts
+      if (!name) continue;
+      SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer->fileName.c_str()));
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+      answer->answered = true;
+      break;
+    }
+  }
+  return 0;
+}
+}  // namespace
+
+TEST_F(BrowserTest, RealSaveDialogChoosesTheFile) {
+  site_.Set("/file", Site::Response(200, "Content-Disposition: attachment; filename=\"real.txt\"\r\n", "payload"));
+  std::wstring dir = TempDir(L"engine_dl_real");
+  std::wstring chosen = dir + L"\\picked.txt";
+  DeleteFileW(chosen.c_str());
+  client_->downloadTarget = dir + L"\\real.txt";
+  client_->downloadShowDialog = true;  // no hook: GetSaveFileNameW itself
+  CefRefPtr<CefBrowser> b = NewBrowser(L"");
+  ASSERT_TRUE(b);
+  DialogAnswer answer{chosen};
+  HANDLE helper = CreateThread(nullptr, 0, AnswerSaveDialog, &answer, 0, nullptr);
+  b->GetHost()->StartDownload(site_.Url("/file"));
+  bool finished = cef_test::PumpUntil([&] { return client_->Finished(); }, 30000);
+  WaitForSingleObject(helper, 30000);
+  CloseHandle(helper);
+  ASSERT_TRUE(finished);
+  EXPECT_TRUE(answer.answered);
+  EXPECT_TRUE(client_->updates.back().complete);
+  EXPECT_EQ(client_->updates.back().fullPath, chosen);
+  EXPECT_EQ(ReadFile(chosen), "payload");
+  DeleteFileW(chosen.c_str());
+}
+
 // The process model: this test program stands in for an engine sub-process when started
 // with --type=...
 TEST(ProcessModelTest, ExecuteProcessWithoutTypeReturnsNegative) {
