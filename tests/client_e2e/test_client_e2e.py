@@ -131,6 +131,7 @@ class ClientTest(unittest.TestCase):
         with open(os.path.join(self.folder, "mycache", "Cookies"), "w") as f:
             f.write("stale-cookie-from-last-run")
         self.write_config()
+        started_day = time.strftime("%Y%m%d")
         client = self.start()
         window = self.wait_window("PXJMainFrame")
         self.assertIsNotNone(window)
@@ -142,7 +143,12 @@ class ClientTest(unittest.TestCase):
         # The update check asked the version service with today's header.
         self.assertTrue(self.wait_for(lambda: self.requests("/platform/clientversion/findClientVersion")))
         query = self.requests("/platform/clientversion/findClientVersion")[0]
-        self.assertEqual(32, len(query["headers"].get("Accept-Point", "")))
+        # The day's key (either day, should the run cross midnight).
+        points = [h.md5_hex(("velmarix3071" + day).encode("ascii")) for day in (started_day, time.strftime("%Y%m%d"))]
+        self.assertIn(query["headers"].get("Accept-Point"), points)
+        # The body the updater sent carries the client's type and its product version.
+        self.assertIn(b'"type" : "quorvane_client"', query["body"])
+        self.assertIn(b'"version" : "1.0.3.12"', query["body"])
         # The previous run's cookies are gone.
         with open(os.path.join(self.folder, "mycache", "Cookies"), "rb") as f:
             self.assertNotIn(b"stale-cookie-from-last-run", f.read())
