@@ -524,32 +524,25 @@ LPVOID CVerticalLayoutUI::GetInterface(LPCTSTR pstrName) {
     return CContainerUI::GetInterface(pstrName);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
+void CContainerUI::SetLinearPos(RECT rc, bool bNeedInvalidate, bool horizontal) {
     CControlUI::SetPos(rc, bNeedInvalidate);
     RECT inset = ScaledInset();
     RECT r = {rc.left + inset.left, rc.top + inset.top, rc.right - inset.right, rc.bottom - inset.bottom};
     CDPI dpi;
     if (m_pManager) dpi = *m_pManager->GetDPIObj();
-    LinearLayout(this, m_items, r, dpi.Scale(m_iChildPadding), dpi, false);
+    LinearLayout(this, m_items, r, dpi.Scale(m_iChildPadding), dpi, horizontal);
     for (CControlUI* p : m_items)
         if (p->IsVisible() && p->IsFloat()) SetFloatPos(p, m_rcItem);
 }
+
+void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) { SetLinearPos(rc, bNeedInvalidate, false); }
 
 LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR pstrName) {
     if (pstrName && _wcsicmp(pstrName, DUI_CTR_HORIZONTALLAYOUT) == 0) return this;
     return CContainerUI::GetInterface(pstrName);
 }
 
-void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
-    CControlUI::SetPos(rc, bNeedInvalidate);
-    RECT inset = ScaledInset();
-    RECT r = {rc.left + inset.left, rc.top + inset.top, rc.right - inset.right, rc.bottom - inset.bottom};
-    CDPI dpi;
-    if (m_pManager) dpi = *m_pManager->GetDPIObj();
-    LinearLayout(this, m_items, r, dpi.Scale(m_iChildPadding), dpi, true);
-    for (CControlUI* p : m_items)
-        if (p->IsVisible() && p->IsFloat()) SetFloatPos(p, m_rcItem);
-}
+void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) { SetLinearPos(rc, bNeedInvalidate, true); }
 
 // ---------------------------------------------------------------------------------------
 // CTabLayoutUI

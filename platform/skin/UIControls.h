@@ -196,6 +196,8 @@ public:
 protected:
     RECT ScaledInset() const;
     void SetFloatPos(CControlUI* pControl, const RECT& rcParent);
+    // Lays the children out in a row (horizontal) or a column, then places floating ones.
+    void SetLinearPos(RECT rc, bool bNeedInvalidate, bool horizontal);
     std::vector<CControlUI*> m_items;
     RECT m_rcInset = {0, 0, 0, 0};
     int m_iChildPadding = 0;
