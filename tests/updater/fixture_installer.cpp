@@ -5,24 +5,11 @@
 #include <cstdio>
 #include <string>
 
+#include "../../tools/uidriver/json_text.h"
+
 namespace {
 
-std::string Escape(const std::wstring& text) {
-    std::string out = "\"";
-    for (wchar_t c : text) {
-        if (c == L'"' || c == L'\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof(buf), "\\u%04x", static_cast<unsigned>(c));
-            out += buf;
-        }
-    }
-    return out + "\"";
-}
+std::string Escape(const std::wstring& text) { return JsonText(text); }
 
 }  // namespace
 

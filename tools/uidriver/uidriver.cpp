@@ -22,28 +22,15 @@
 #include <cwchar>
 #include <map>
 #include <string>
+
+#include "json_text.h"
 #include <vector>
 
 namespace {
 
 constexpr UINT kMsgBoxTextId = 0xFFFF;
 
-std::string Escape(const std::wstring& text) {
-    std::string out = "\"";
-    for (wchar_t c : text) {
-        if (c == L'"' || c == L'\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof(buf), "\\u%04x", static_cast<unsigned>(c));
-            out += buf;
-        }
-    }
-    return out + "\"";
-}
+std::string Escape(const std::wstring& text) { return JsonText(text); }
 
 void Emit(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
