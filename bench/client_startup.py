@@ -26,13 +26,13 @@ import demo_platform  # noqa: E402
 
 def build_probe(folder):
     exe = os.path.join(folder, "client_window_probe.exe")
-    subprocess.run(["i686-w64-mingw32-g++-posix", "-O2", "-static", "-municode", "-o", exe,
+    subprocess.run([h.winarch.cxx(h.ARCH), "-O2", "-static", "-municode", "-o", exe,
                     os.path.join(HERE, "client_window_probe.cpp")], check=True)
     return exe
 
 
 def measure(probe, cls, exe, *args):
-    out = subprocess.run(["wine", probe, "launch", cls, h.win_path(exe)] + list(args),
+    out = subprocess.run(h.wine(probe, "launch", cls, h.win_path(exe), *args),
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120).stdout.decode()
     for line in out.splitlines():
         if line.startswith("{"):
@@ -44,7 +44,7 @@ def measure(probe, cls, exe, *args):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", "bin")))
+    parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
     parser.add_argument("--runs", type=int, default=7)
     options = parser.parse_args()
 
@@ -75,6 +75,7 @@ def main():
             login.append(measure(probe, "LoginDlg", exe, "NoLogin"))
             main_window.append(measure(probe, "PXJMainFrame", exe))
         p, l, m = (statistics.median(x) for x in (plain, login, main_window))
+        print("architecture: %s, cores: %d" % (h.ARCH, os.cpu_count()))
         print("runs: %d (medians, milliseconds from process start to a visible window)" % options.runs)
         print("plain Win32 window:               %8.1f ms" % p)
         print("quorvane login dialog (NoLogin):  %8.1f ms   ratio %.2f" % (l, l / p))

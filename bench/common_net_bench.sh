@@ -7,9 +7,12 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
-build="${QUORVANE_BUILD_DIR:-$here/build}"
+source tools/wine_env.sh
+arch="${QUORVANE_ARCH:-$(quorvane_pick_arch)}"
+quorvane_use_arch "$arch"
+echo "architecture: $arch, cores: $(nproc)"
+build="${QUORVANE_BUILD_DIR:-$here/build/$arch}"
 cmake --build "$build" --target bench_tools -j2 >/dev/null
-source tools/wine_env.sh 2>/dev/null
 trap quorvane_stop_all EXIT
 quorvane_start_display
 quorvane_start_wine
@@ -25,7 +28,7 @@ head -c $((8 * 1024 * 1024)) "$work/big.bin" > "$work/b8.bin"
 best() { tr -d "\r" | sort -g | head -1; }
 
 echo "== MD5, 256 MiB, 1024-byte reads =="
-ours=$(for i in 1 2 3; do wine "$tool" md5 "$(winepath -w "$work/big.bin")" | awk '{print $3}'; done | best)
+ours=$(for i in 1 2 3; do quorvane_wine "$tool" md5 "$(quorvane_winpath "$work/big.bin")" | awk '{print $3}'; done | best)
 ref=$(for i in 1 2 3; do /usr/bin/time -f %e md5sum "$work/big.bin" 2>&1 >/dev/null | tail -1; done | best)
 python3 -c "print(f'ours {float(\"$ours\"):.3f} s, md5sum {float(\"$ref\"):.3f} s, throughput ratio {float(\"$ref\")/float(\"$ours\"):.2f} (goal >= 0.9)')"
 
@@ -34,7 +37,7 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 (cd "$work" && exec python3 -m http.server "$port" --bind 127.0.0.1 >/dev/null 2>&1) &
 srv=$!
 for _ in $(seq 1 50); do curl -s -o /dev/null "http://127.0.0.1:$port/b8.bin" && break; sleep 0.1; done
-get() { wine "$tool" get "http://127.0.0.1:$port/$1" 2>&1 >/dev/null | awk '/^ok/{print $3}'; }
+get() { quorvane_wine "$tool" get "http://127.0.0.1:$port/$1" 2>&1 >/dev/null | awk '/^ok/{print $3}'; }
 ours64=$(for i in 1 2 3; do get b64.bin; done | best)
 ours8=$(for i in 1 2 3; do get b8.bin; done | best)
 curl64=$(for i in 1 2 3; do curl -s -o /dev/null -w '%{time_total}\n' "http://127.0.0.1:$port/b64.bin"; done | best)

@@ -4,7 +4,7 @@ start of the fixture installer, "Yes" answered) against `curl -o` plus `md5sum` 
 file from the same server in the same run; and the updater's peak memory against an idle
 Wine program (the same updater waiting at its first message box).
 
-Usage: bench/updater_bench.py [BIN_DIR]   (default: $QUORVANE_BIN or build/bin)
+Usage: bench/updater_bench.py [BIN_DIR]   (default: $QUORVANE_BIN or build/<arch>/bin)
 Prints: reference seconds, updater seconds, ratio reference/updater (goal >= 0.7), peak RSS."""
 import os
 import subprocess
@@ -17,7 +17,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 if len(sys.argv) > 1:
     os.environ["QUORVANE_BIN"] = os.path.abspath(sys.argv[1])
-os.environ.setdefault("QUORVANE_BIN", os.path.join(ROOT, "build", "bin"))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import winarch  # noqa: E402
+
+os.environ["QUORVANE_ARCH"] = winarch.current_arch()
+os.environ.setdefault("QUORVANE_BIN", os.path.join(ROOT, "build", os.environ["QUORVANE_ARCH"], "bin"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "updater"))
 import updater_harness as h  # noqa: E402
 
@@ -90,7 +94,7 @@ def main():
         idle = h.UpdaterRun()
         watcher = PeakWatcher(os.path.basename(idle.dir))
         watcher.start()
-        proc = subprocess.Popen(["wine", h.UIDRIVER, "run", "--exe", h.win_path(idle.exe)],
+        proc = subprocess.Popen(h.wine(h.UIDRIVER, "run", "--exe", h.win_path(idle.exe)),
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         pid = int(proc.stdout.readline().decode().split(":")[1].rstrip("}\r\n"))
         h.driver("read-msgbox", "--pid", pid, "--timeout", 30000)
@@ -116,6 +120,7 @@ def main():
             print("updater run failed: exit %d, boxes %r, installer runs %r" % (code, boxes, started))
             return 1
 
+        print("architecture: %s, cores: %d" % (h.ARCH, os.cpu_count()))
         print("installer size:        %d bytes" % SIZE)
         print("reference (curl+md5):  %.2f s" % reference)
         print("updater whole run:     %.2f s" % elapsed)

@@ -9,7 +9,7 @@ endfunction()
 # runs all of its cases). Extra arguments: SOURCES ... LIBS ... LABELS ...
 function(quorvane_add_gtest name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/code_page_test.cpp)
   target_link_libraries(${name} PRIVATE gtest_main ${T_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   quorvane_warnings(${name})
@@ -24,7 +24,7 @@ function(quorvane_add_gtest name)
   endif()
 endfunction()
 
-# A Python unittest module that drives the real programs under Wine.
+# A Python unittest module that drives the real programs under Wine (of this build's architecture).
 function(quorvane_add_pytest name script)
   cmake_parse_arguments(T "" "TIMEOUT" "DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -34,7 +34,7 @@ function(quorvane_add_pytest name script)
            COMMAND python3 -m unittest -v ${script}
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} RUN_SERIAL TRUE
-    ENVIRONMENT "QUORVANE_BIN=${CMAKE_RUNTIME_OUTPUT_DIRECTORY};QUORVANE_SRC=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "QUORVANE_BIN=${CMAKE_RUNTIME_OUTPUT_DIRECTORY};QUORVANE_SRC=${CMAKE_SOURCE_DIR};QUORVANE_ARCH=${CMAKE_SYSTEM_PROCESSOR}")
 endfunction()
 
 # Resource scripts of the two programs, with the icons drawn at configure time.
@@ -53,6 +53,17 @@ endforeach()
 set(ICON_APP ${_icons}/app.ico)
 set(ICON_WINDOW ${_icons}/window.ico)
 set(ICON_TRAY ${_icons}/tray.ico)
+# The manifest names the architecture the program is built for.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(MANIFEST_ARCH amd64)
+else()
+  set(MANIFEST_ARCH x86)
+endif()
+configure_file(${RES_DIR}/quorvane.manifest.in ${CMAKE_BINARY_DIR}/res/quorvane.manifest @ONLY)
+set(CLIENT_MANIFEST ${CMAKE_BINARY_DIR}/res/quorvane.manifest)
+# One version number for the client's version resource (what the update check sends) and the
+# installer; a build may be made with another one: -DQUORVANE_VERSION=1.0.3.13.
+string(REPLACE "." "," QUORVANE_VERSION_COMMAS "${QUORVANE_VERSION}")
 configure_file(${RES_DIR}/quorvane.rc.in ${CMAKE_BINARY_DIR}/res/quorvane.rc @ONLY)
 configure_file(${RES_DIR}/quorvupdate.rc.in ${CMAKE_BINARY_DIR}/res/quorvupdate.rc @ONLY)
 set(QUORVANE_CLIENT_RC ${CMAKE_BINARY_DIR}/res/quorvane.rc)

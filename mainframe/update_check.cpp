@@ -5,6 +5,7 @@
 
 #include "common/md5.h"
 #include "common/text.h"
+#include "common/window_handle.h"
 
 std::wstring AcceptPointFor(const SYSTEMTIME& date) {
     char text[32];
@@ -49,7 +50,7 @@ std::wstring GetProductVersion(HINSTANCE module) {
 std::wstring UpdaterCommandLine(HWND mainWindow, const std::wstring& serverBaseUrl, const std::wstring& acceptPoint,
                                 const std::wstring& productVersion) {
     wchar_t handle[16];
-    swprintf(handle, 16, L"%d", static_cast<int>(reinterpret_cast<INT_PTR>(mainWindow)));
+    swprintf(handle, 16, L"%d", static_cast<int>(HandleNumber(mainWindow)));
     return L"{\"MainHwnd\":" + std::wstring(handle) + L",\"url\":\"" + serverBaseUrl +
            L"/platform/clientversion/findClientVersion\",\"header\":{\"Accept-Point\":\"" + acceptPoint +
            L"\"},\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"" + productVersion + L"\"}}";

@@ -130,13 +130,16 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
         Raise(SendRequestFailed);
     }
 
-    ReadHeaderBlock();
+    if (ReadHeaderBlock().empty()) Raise(NoStatusLine);
+    // A peer that closes without answering leaves WinINet with no status line; some versions
+    // still report the send as done, so the missing status is what tells the failure.
     DWORD status = 0;
     DWORD statusSize = sizeof status;
-    if (HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) &&
-        status == HTTP_STATUS_NOT_FOUND) {
-        Raise(NotFound);
+    if (!HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) ||
+        status == 0) {
+        Raise(NoStatusLine);
     }
+    if (status == HTTP_STATUS_NOT_FOUND) Raise(NotFound);
 
     if (token && flavor_.readsToken) {
         char value[kTokenBufferSize] = {};

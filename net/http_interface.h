@@ -12,6 +12,7 @@ enum HttpInterfaceError : int32_t {
     SendRequestFailed = 3,
     QueryHeadersFailed = 4,
     NotFound = 5,
+    NoStatusLine = 6,  // the connection ended (or the reply began) without an HTTP status line
     EmptyUrl = 14,
 };
 

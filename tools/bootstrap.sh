@@ -6,8 +6,11 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="$here/.deps"
 mkdir -p "$cache"
 
-need_pkgs=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 wine64 xvfb xauth
-           fonts-wqy-microhei googletest x11-apps imagemagick cmake make python3 dpkg-dev curl locales)
+# Both Windows toolchains (i686 is the product's own architecture, x86_64 the second one), Wine
+# for both, and the release tools (installer, signing).
+need_pkgs=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+           wine wine32:i386 wine64 xvfb xauth fonts-wqy-microhei googletest x11-apps imagemagick
+           cmake make python3 dpkg-dev curl locales nsis openssl)
 
 missing=()
 for p in "${need_pkgs[@]}"; do
@@ -48,6 +51,12 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
   sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen >/dev/null
+fi
+# Nothing may set LC_ALL to a locale that is not there: Wine would quietly fall back to another
+# code page than 936.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  echo "bootstrap: the zh_CN.UTF-8 locale could not be generated" >&2
+  exit 1
 fi
 cd "$cache"
 ls libjsoncpp_*.orig.tar.* >/dev/null 2>&1 || apt-get source --download-only libjsoncpp-dev >/dev/null 2>&1

@@ -1,20 +1,22 @@
 #!/bin/bash
 # Screenshot of the main window with three tabs (real skins, engine stand-in, loopback pages)
 # into docs/shots/main_window_tabs.png.
-# Usage: tools/client_shots.sh [build folder]   (default: build; builds client_memory_probe)
+# Usage: tools/client_shots.sh [build folder]   (default: build/<arch>; builds client_memory_probe)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build}"
+source "$here/tools/wine_env.sh"
+arch="${QUORVANE_ARCH:-$(quorvane_pick_arch)}"
+quorvane_use_arch "$arch"
+build="${1:-$here/build/$arch}"
 out="$here/docs/shots"
 mkdir -p "$out"
 cmake --build "$build" --target client_memory_probe -j2 >/dev/null
-source "$here/tools/wine_env.sh"
 quorvane_start_display
 quorvane_start_wine
 trap quorvane_stop_all EXIT
 
 log="$(mktemp)"
-(cd "$build/bin" && wine client_memory_probe.exe show >"$log" 2>/dev/null) &
+(cd "$build/bin" && quorvane_wine client_memory_probe.exe show >"$log" 2>/dev/null) &
 pid=$!
 for _ in $(seq 1 300); do
   grep -q '^ready' "$log" && break

@@ -16,6 +16,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import demo_platform  # noqa: E402
+import winarch  # noqa: E402
 
 
 def encoded(password):
@@ -60,7 +61,10 @@ def main():
         print("cannot serve the demo platform on port %d: %s" % (args.port, error))
         return 1
     print("demo platform: %s   (users: demo / demo123, 张三 / zhang123)" % platform.base_url, flush=True)
-    client = subprocess.Popen(["wine", os.path.join(run_dir, "quorvane.exe")], cwd=run_dir)
+    arch = winarch.current_arch()
+    print("client architecture: %s" % arch, flush=True)
+    client = subprocess.Popen(winarch.command(arch, os.path.join(run_dir, "quorvane.exe")), cwd=run_dir,
+                              env=winarch.env(arch))
     try:
         if not headless:
             return client.wait()

@@ -1,14 +1,15 @@
 #!/bin/bash
 # Screenshots of the client's skins at 100 % and 150 % into docs/shots/ (PNG).
-# Usage: tools/skin_shots.sh [build folder]   (default: build-skin; builds skin_preview)
+# Usage: tools/skin_shots.sh [build folder]   (default: build/<arch>; builds skin_preview)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build-skin}"
+source "$here/tools/wine_env.sh"
+arch="${QUORVANE_ARCH:-$(quorvane_pick_arch)}"
+quorvane_use_arch "$arch"
+build="${1:-$here/build/$arch}"
 out="$here/docs/shots"
 mkdir -p "$out"
 cmake --build "$build" --target skin_preview -j2 >/dev/null
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-skin}"
-source "$here/tools/wine_env.sh"
 quorvane_start_display
 quorvane_start_wine
 trap quorvane_stop_all EXIT
@@ -16,7 +17,7 @@ trap quorvane_stop_all EXIT
 shot() {  # skin dpi name [menu skin]
   local log
   log="$(mktemp)"
-  (cd "$build/bin" && wine skin_preview.exe "$1" "$2" 6 ${4:-} >"$log" 2>/dev/null) &
+  (cd "$build/bin" && quorvane_wine skin_preview.exe "$1" "$2" 6 ${4:-} >"$log" 2>/dev/null) &
   local pid=$!
   for _ in $(seq 1 100); do
     grep -q '^ready' "$log" && break

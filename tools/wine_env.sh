@@ -1,11 +1,24 @@
-# Sourced by the run and test scripts: a Wine prefix with the Chinese code page, an X display
-# (Xvfb), and a persistent wineserver so that each program starts quickly.
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quorvane}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-# No Mono/Gecko installation prompts: nothing here needs them and there is no network for them.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY
+# Sourced by the run and test scripts: a private X display (Xvfb) and the Wine environment of one
+# architecture, as tools/winarch.py defines it (loader, prefix with code page 936, persistent
+# wineserver). Call quorvane_use_arch ARCH first; then start programs with quorvane_wine.
+_quorvane_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+quorvane_winarch() { python3 "$_quorvane_root/tools/winarch.py" "$@"; }
+
+# The architecture to run when one is enough: the product's own where it runs, else the other.
+quorvane_pick_arch() {
+  local a
+  a="$(quorvane_winarch runnable | head -n 1)"
+  [ -n "$a" ] || return 1
+  echo "$a"
+}
+
+quorvane_use_arch() {
+  eval "$(quorvane_winarch env "$1")"
+}
+
+quorvane_wine() { "$WINELOADER" "$@"; }
+quorvane_winpath() { quorvane_winarch winpath "$1"; }
 
 quorvane_start_display() {
   if [ -n "${QUORVANE_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
@@ -22,17 +35,10 @@ quorvane_start_display() {
   done
 }
 
-quorvane_start_wine() {
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot --init >/dev/null 2>&1 || true
-  fi
-  wineserver -p >/dev/null 2>&1 || true
-  # Xvfb has no window manager: Wine manages its windows itself (otherwise every closing
-  # window waits for a manager that never answers). Also finishes the prefix set-up.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-}
+quorvane_start_wine() { quorvane_winarch boot "${QUORVANE_ARCH:?quorvane_use_arch first}"; }
+quorvane_stop_wine() { [ -z "${QUORVANE_ARCH:-}" ] || quorvane_winarch stop "$QUORVANE_ARCH"; }
 
 quorvane_stop_all() {
-  wineserver -k >/dev/null 2>&1 || true
+  quorvane_stop_wine
   if [ -n "${QUORVANE_XVFB_PID:-}" ]; then kill "$QUORVANE_XVFB_PID" 2>/dev/null || true; fi
 }

@@ -1,6 +1,7 @@
 #include "updater/update_flow.h"
 
 #include "common/text.h"
+#include "common/window_handle.h"
 #include "updater/json_fields.h"
 #include "updater/package.h"
 
@@ -14,12 +15,14 @@
 
 namespace {
 
-// "MainHwnd" as the client writes it: a 32-bit handle printed signed, so either sign fits.
+// "MainHwnd" as the client writes it: a window handle printed as a signed 32-bit number, so
+// either sign fits. Window handles are 32-bit significant on 64-bit Windows too, which
+// sign-extends them: 0xFFFFFFFE and -2 both name the handle (HWND)(LONG_PTR)-2.
 bool WindowMember(const Json::Value& object, HWND& out) {
     int64_t value = 0;
     if (!jsonfield::Integer(object, "MainHwnd", value)) return false;
     if (value < INT32_MIN || value > static_cast<int64_t>(UINT32_MAX)) return false;
-    out = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<uint32_t>(value)));
+    out = WindowFromHandleNumber(value);
     return true;
 }
 

@@ -31,8 +31,7 @@ def setUpModule():
 
 
 def tearDownModule():
-    subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    h.stop_session()
+    h.stop_session(kill_wine=True)
 
 
 class Client:
@@ -40,8 +39,8 @@ class Client:
     code is the one Windows reports."""
 
     def __init__(self, folder, args=""):
-        cmd = ["wine", h.UIDRIVER, "run", "--exe", h.win_path(os.path.join(folder, "quorvane.exe")),
-               "--cwd", h.win_path(folder), "--timeout", "120000"]
+        cmd = h.wine(h.UIDRIVER, "run", "--exe", h.win_path(os.path.join(folder, "quorvane.exe")),
+               "--cwd", h.win_path(folder), "--timeout", "120000")
         if args:
             cmd += ["--args", args]
         self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -58,7 +57,7 @@ class Client:
 
     def kill(self):
         if self.pid:
-            subprocess.run(["wine", "cmd", "/c", "taskkill", "/F", "/PID", str(self.pid)],
+            subprocess.run(h.wine("cmd", "/c", "taskkill", "/F", "/PID", self.pid),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.proc.wait(timeout=10)

@@ -192,11 +192,19 @@ TEST(HttpRequest, NetworkFailuresGiveEmptyReplyAndAReason) {
     EXPECT_LE(partial.size(), 5000u);
     EXPECT_EQ(std::string(partial.size(), 'p'), partial);
 
-    // A server that closes without any answer.
-    server.SetResponder([](SOCKET s, const RecordedRequest&) { RawHttpServer::Reset(s); });
-    HttpInterface dropped;
-    EXPECT_EQ("", dropped.Post(server.Url("/drop"), 1, "", "b"));
-    EXPECT_NE(0, dropped.lastError());
+    // A server that closes without any answer, abruptly or in good order: a failure with a
+    // reason in both flavours, never an empty success.
+    for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+        server.SetResponder([](SOCKET s, const RecordedRequest&) { RawHttpServer::Reset(s); });
+        HttpInterface dropped(flavor);
+        EXPECT_EQ("", dropped.Post(server.Url("/drop"), 1, "", "b"));
+        EXPECT_NE(0, dropped.lastError());
+
+        server.SetResponder([](SOCKET s, const RecordedRequest&) { shutdown(s, SD_BOTH); });
+        HttpInterface closed(flavor);
+        EXPECT_EQ("", closed.Post(server.Url("/close"), 1, "", "b"));
+        EXPECT_NE(0, closed.lastError());
+    }
 }
 
 TEST(HttpRequest, SecondRequestReplacesTheFirstOnesHandles) {

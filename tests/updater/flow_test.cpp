@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mainframe/update_check.h"
 #include "updater/update_flow.h"
 
 namespace {
@@ -151,7 +152,29 @@ TEST(UpdateFlow, NegativeMainHwndIsThe32BitHandle) {
     host.response = "{}";
     RunFlow(host, L"{\"MainHwnd\":-2,\"url\":\"u\",\"header\":{},\"postdata\":{\"version\":\"1\"}}");
     ASSERT_EQ(1u, host.messages.size());
-    EXPECT_EQ(reinterpret_cast<HWND>(static_cast<uintptr_t>(0xFFFFFFFEu)), host.messages[0].owner);
+    EXPECT_EQ(reinterpret_cast<HWND>(static_cast<intptr_t>(-2)), host.messages[0].owner);
+}
+
+// The client writes its window handle as a signed 32-bit number; whichever architecture either
+// program has, the updater's message boxes must be owned by that same window.
+TEST(UpdateFlow, MainHwndRoundTripsThroughTheCommandLine) {
+    const uintptr_t handles[] = {0x10, 0x7FFFFFFF, 0x80000010u, 0xFFFFFFFEu};
+    for (uintptr_t bits : handles) {
+        // What a real handle of that value looks like in this process (sign-extended on 64-bit).
+        HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(static_cast<uint32_t>(bits))));
+        std::wstring line = UpdaterCommandLine(window, L"http://127.0.0.1:9", L"ap", L"1.0");
+        FakeHost host;
+        host.response = "{}";
+        RunFlow(host, line);
+        ASSERT_EQ(1u, host.messages.size()) << bits;
+        EXPECT_EQ(window, host.messages[0].owner) << bits;
+    }
+    // The unsigned reading of a handle above 0x7FFFFFFF names the same window.
+    FakeHost host;
+    host.response = "{}";
+    RunFlow(host, L"{\"MainHwnd\":4294967294,\"url\":\"u\",\"header\":{},\"postdata\":{\"version\":\"1\"}}");
+    ASSERT_EQ(1u, host.messages.size());
+    EXPECT_EQ(reinterpret_cast<HWND>(static_cast<intptr_t>(-2)), host.messages[0].owner);
 }
 
 TEST(UpdateFlow, ResponseChecks) {

@@ -10,8 +10,13 @@ import socket
 import subprocess
 import tempfile
 import threading
+import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import winarch  # noqa: E402
+
+ARCH = winarch.current_arch()
 BIN = os.environ.get("QUORVANE_BIN", "")
 UPDATER = os.path.join(BIN, "quorvupdate.exe")
 UIDRIVER = os.path.join(BIN, "uidriver.exe")
@@ -21,8 +26,12 @@ QUERY_PATH = "/platform/clientversion/findClientVersion"
 ACCEPT_POINT = "0123456789abcdef0123456789abcdef"
 
 
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+win_path = winarch.win_path
+
+
+def wine(program, *args):
+    """The argument list that starts a Windows program of this run's architecture."""
+    return winarch.command(ARCH, program, *args)
 
 
 def md5_hex(data):
@@ -45,13 +54,7 @@ _xvfb = None
 
 def start_session():
     global _xvfb
-    os.environ.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-quorvane"))
-    os.environ["WINEDEBUG"] = "-all"
-    os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-    os.environ["LC_ALL"] = "zh_CN.UTF-8"
-    os.environ["LANG"] = "zh_CN.UTF-8"
-    for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"):
-        os.environ.pop(name, None)
+    winarch.use(ARCH)
     if not os.environ.get("DISPLAY"):
         for n in range(141, 200):
             if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
@@ -62,15 +65,19 @@ def start_session():
         deadline = time.time() + 10
         while not os.path.exists("/tmp/.X11-unix/X%d" % n) and time.time() < deadline:
             time.sleep(0.05)
-    subprocess.run(["wineserver", "-p"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # Without a window manager on the X display, Wine waits 2 s for each closed message box to
-    # be withdrawn unless its windows are unmanaged.
-    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
-                    "/d", "N", "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # be withdrawn unless its windows are unmanaged: boot() sees to that.
+    winarch.boot(ARCH)
+    acp = subprocess.run(wine("reg", "query", r"HKLM\System\CurrentControlSet\Control\Nls\CodePage", "/v", "ACP"),
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode("ascii", "replace")
+    if "936" not in acp.split():
+        raise RuntimeError("Wine's ANSI code page is not 936 (LC_ALL=zh_CN.UTF-8 missing?): %r" % acp)
 
 
-def stop_session():
+def stop_session(kill_wine=False):
     global _xvfb
+    if kill_wine:
+        winarch.stop(ARCH)
     if _xvfb is not None:
         _xvfb.terminate()
         _xvfb.wait()
@@ -79,7 +86,7 @@ def stop_session():
 
 def driver(*args, timeout=30):
     """Runs one uidriver command and returns its JSON lines."""
-    out = subprocess.run(["wine", UIDRIVER] + [str(a) for a in args], stdout=subprocess.PIPE,
+    out = subprocess.run(wine(UIDRIVER, *args), stdout=subprocess.PIPE,
                          stderr=subprocess.DEVNULL, timeout=timeout).stdout
     return [json.loads(line) for line in out.decode("ascii").splitlines() if line.strip().startswith("{")]
 
@@ -88,7 +95,7 @@ class HostWindow:
     """A plain top-level window standing in for the client's main window."""
 
     def __init__(self, title="quorvane e2e host"):
-        self.proc = subprocess.Popen(["wine", UIDRIVER, "host-window", "--title", title],
+        self.proc = subprocess.Popen(wine(UIDRIVER, "host-window", "--title", title),
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.hwnd = json.loads(self.proc.stdout.readline().decode("ascii"))["hwnd"]
 
@@ -244,8 +251,8 @@ class UpdaterRun:
             with open(args_file, "wb") as f:
                 f.write(command_line.encode("utf-8"))
             args = ["--args-file", win_path(args_file)]
-        proc = subprocess.Popen(["wine", UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
-                                 win_path(self.dir), "--timeout", "120000"] + args,
+        proc = subprocess.Popen(wine(UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
+                                      win_path(self.dir), "--timeout", "120000", *args),
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         try:
             first = json.loads(proc.stdout.readline().decode("ascii") or "{}")
