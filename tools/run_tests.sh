@@ -20,9 +20,15 @@ echo "== architectures =="
 echo "run:        ${run[*]:-none}"
 for b in "${built[@]}"; do echo "built only: $b"; done
 
+mkdir -p build
 for arch in $arches; do
-  echo "== building $arch =="
-  QUORVANE_ARCH="$arch" bash tools/build.sh >/dev/null || { echo "build of $arch failed"; exit 1; }
+  echo "== building $arch (log: build/$arch.log) =="
+  if ! QUORVANE_ARCH="$arch" bash tools/build.sh >"build/$arch.log" 2>&1; then
+    tail -n 60 "build/$arch.log"
+    echo "build of $arch failed"
+    exit 1
+  fi
+  grep -i -E 'warning:' "build/$arch.log" | grep -v '/\.deps/\|/_deps/' | head -n 20 || true
 done
 if [ ${#run[@]} -eq 0 ]; then
   echo "no architecture can run on this machine: nothing was tested"
