@@ -104,8 +104,9 @@ def env(arch, base=None):
 
 def use(arch):
     """Makes this process's environment the one of `arch`, for harnesses that start many programs."""
+    wanted = env(arch)
     os.environ.clear()
-    os.environ.update(env(arch))
+    os.environ.update(wanted)
 
 
 def command(arch, program, *args):
