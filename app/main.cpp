@@ -7,11 +7,13 @@
 #include "app/single_instance.h"
 #include "app/startup_logic.h"
 #include "browser/messages.h"
+#include "common/timeline.h"
 #include "include/cef_app.h"
 #include "login/login_dlg.h"
 #include "mainframe/main_frame_wnd.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    TimelineMark("entry");
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath() + L"res\\res");
 
@@ -37,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     DeleteFileW((exeDir + L"\\mycache" + L"\\Cookies").c_str());
 
     CefInitialize(mainArgs, settings, app, nullptr);
+    TimelineMark("engine-initialised");
 
     if (!SingleInstance::Acquire()) {
         SingleInstance::BringOtherForward();
@@ -47,6 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
 
     MainFrameWnd::SetLoginStep(&ShowLoginDialog);
     frame->RunLoginStep(AutoLoginAllowed(commandLine));
+    TimelineMark("login-step-done");
     if (!frame->IsLoggedIn()) {
         delete frame;
         CefShutdown();
@@ -59,6 +63,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     SendMessageW(frame->GetHWND(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     frame->CenterWindow();
     ShowWindow(frame->GetHWND(), SW_SHOW);
+    TimelineMark("main-window-shown");
 
     frame->CheckForUpdate();
 

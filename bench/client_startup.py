@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Time from process start to the first window on screen: quorvane.exe against a plain Win32
-program that only opens a window, both started the same way under Wine in the same run.
+program that only opens a window, both started the same way under Wine in the same run,
+interleaved (plain, login dialog, main window, plain, ...).
 
-    python3 bench/client_startup.py [--bin BUILD/bin] [--runs 7]
+    python3 bench/client_startup.py [--bin BUILD/bin] [--runs 11]
 
-Prints the median of each and the ratios. Measured by a probe (bench/client_window_probe.cpp,
-compiled here with mingw) that starts the program and polls for its visible window.
+Prints the median of each, the ratios, and where the client's time goes: the medians of its own
+start-up marks (QUORVANE_TIMELINE) from process start. Measured by a probe
+(bench/client_window_probe.cpp, compiled here with mingw) that starts the program and polls for
+its visible window.
 """
 import argparse
 import base64
@@ -31,21 +34,48 @@ def build_probe(folder):
     return exe
 
 
-def measure(probe, cls, exe, *args):
-    out = subprocess.run(h.wine(probe, "launch", cls, h.win_path(exe), *args),
-                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120).stdout.decode()
-    for line in out.splitlines():
-        if line.startswith("{"):
-            result = h.json.loads(line)
-            if result.get("found"):
-                return result["ms"]
-    raise RuntimeError("no window: " + out)
+def measure(probe, cls, exe, *args, marks=None):
+    """Milliseconds to the window; with `marks` (a dict), the client's own marks are added to it
+    as lists of milliseconds from process start."""
+    env = dict(os.environ)
+    timeline = None
+    if marks is not None:
+        fd, timeline = tempfile.mkstemp(prefix="quorvane-timeline-")
+        os.close(fd)
+        env["QUORVANE_TIMELINE"] = h.win_path(timeline)
+        env["QUORVANE_PROBE_SETTLE_MS"] = "300"
+    try:
+        out = subprocess.run(h.wine(probe, "launch", cls, h.win_path(exe), *args), env=env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120).stdout.decode()
+        for line in out.splitlines():
+            if line.startswith("{"):
+                result = h.json.loads(line)
+                if result.get("found"):
+                    if timeline:
+                        with open(timeline) as f:
+                            for mark in f.read().split("\n"):
+                                if mark.strip():
+                                    name, counter = mark.split()
+                                    ms = 1000.0 * (int(counter) - result["start"]) / result["frequency"]
+                                    marks.setdefault(name, []).append(ms)
+                        marks.setdefault("window visible (probe)", []).append(result["ms"])
+                    return result["ms"]
+        raise RuntimeError("no window: " + out)
+    finally:
+        if timeline:
+            os.remove(timeline)
+
+
+def print_timeline(title, marks):
+    print(title)
+    for name, values in sorted(marks.items(), key=lambda item: statistics.median(item[1])):
+        print("  %-28s %8.1f ms" % (name, statistics.median(values)))
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
-    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--runs", type=int, default=11)
     options = parser.parse_args()
 
     h.start_session()
@@ -74,12 +104,19 @@ def main():
             plain.append(measure(probe, "BenchPlainWindow", probe, "window"))
             login.append(measure(probe, "LoginDlg", exe, "NoLogin"))
             main_window.append(measure(probe, "PXJMainFrame", exe))
+        # The timeline runs apart from the timed ones: writing marks is not free.
+        login_marks, main_marks = {}, {}
+        for _ in range(max(3, options.runs // 2)):
+            measure(probe, "LoginDlg", exe, "NoLogin", marks=login_marks)
+            measure(probe, "PXJMainFrame", exe, marks=main_marks)
         p, l, m = (statistics.median(x) for x in (plain, login, main_window))
         print("architecture: %s, cores: %d" % (h.ARCH, os.cpu_count()))
         print("runs: %d (medians, milliseconds from process start to a visible window)" % options.runs)
         print("plain Win32 window:               %8.1f ms" % p)
         print("quorvane login dialog (NoLogin):  %8.1f ms   ratio %.2f" % (l, l / p))
         print("quorvane main window (sign-in):   %8.1f ms   ratio %.2f" % (m, m / p))
+        print_timeline("login dialog start-up (medians from process start):", login_marks)
+        print_timeline("main window start-up with automatic sign-in (medians from process start):", main_marks)
     finally:
         platform.stop()
         shutil.rmtree(work, ignore_errors=True)

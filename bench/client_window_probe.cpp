@@ -3,6 +3,9 @@
 //   client_window_probe launch CLASS EXE [ARGS] starts EXE, prints the milliseconds until a
 //                                               visible top-level window of class CLASS of
 //                                               that process exists, then ends the process
+//                                               (QUORVANE_PROBE_SETTLE_MS: after that long)
+// The child inherits the environment, so QUORVANE_TIMELINE reaches the client; the probe prints
+// its own performance-counter start so that the client's marks can be put on the same clock.
 #include <windows.h>
 
 #include <cstdio>
@@ -51,7 +54,7 @@ BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-int Launch(const wchar_t* cls, std::wstring commandLine) {
+int Launch(const wchar_t* cls, std::wstring commandLine, DWORD settleMs) {
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
     STARTUPINFOW si = {};
@@ -71,11 +74,14 @@ int Launch(const wchar_t* cls, std::wstring commandLine) {
         if ((now.QuadPart - start.QuadPart) / frequency.QuadPart > 60) break;
     }
     double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    // The process runs on for a moment, so that marks just after the window appeared are kept.
+    WaitForSingleObject(pi.hProcess, settleMs);
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    std::printf("{\"found\":%s,\"ms\":%.1f}\n", search.found ? "true" : "false", ms);
+    std::printf("{\"found\":%s,\"ms\":%.1f,\"start\":%lld,\"frequency\":%lld}\n", search.found ? "true" : "false",
+                ms, static_cast<long long>(start.QuadPart), static_cast<long long>(frequency.QuadPart));
     return search.found ? 0 : 1;
 }
 
@@ -86,7 +92,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && wcscmp(argv[1], L"launch") == 0) {
         std::wstring commandLine = L"\"" + std::wstring(argv[3]) + L"\"";
         for (int i = 4; i < argc; ++i) commandLine += L" " + std::wstring(argv[i]);
-        return Launch(argv[2], commandLine);
+        const wchar_t* settle = _wgetenv(L"QUORVANE_PROBE_SETTLE_MS");
+        return Launch(argv[2], commandLine, settle ? static_cast<DWORD>(_wtoi(settle)) : 0);
     }
     std::printf("{\"error\":\"usage\"}\n");
     return 2;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "browser/messages.h"
+#include "common/timeline.h"
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
@@ -63,6 +64,7 @@ void LoginDlg::OnFinalMessage(HWND hWnd) {
 }
 
 void LoginDlg::InitWindow() {
+    TimelineMark("login-skin-built");
     errorLabel = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
     errorIcon = m_PaintManager.FindControl(L"btn_ErrorIcon");
     passwordEdit = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
@@ -137,6 +139,14 @@ LRESULT LoginDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
 
 LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
+        case WM_PAINT:
+            if (!painted) {
+                painted = true;
+                LRESULT result = WindowImplBase::HandleMessage(uMsg, wParam, lParam);
+                TimelineMark("login-first-paint");
+                return result;
+            }
+            break;
         case WM_NCLBUTTONDBLCLK:
             return 0;
         case WM_FOCUS_CONTROL: {

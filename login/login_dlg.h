@@ -83,6 +83,7 @@ private:
     bool autoLogin = false;
     bool skipAutoLoginOnce = false;
     bool loginInProgress = false;
+    bool painted = false;  // the first paint is a start-up mark
     bool rememberAtStart = false;
     std::shared_ptr<LoginAttempt> attempt;
     AccountHistory history;

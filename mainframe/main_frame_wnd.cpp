@@ -5,6 +5,7 @@
 #include "browser/messages.h"
 #include "browser/process_exit.h"
 #include "common/text.h"
+#include "common/timeline.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
@@ -124,6 +125,7 @@ void MainFrameWnd::OnFinalMessage(HWND hWnd) {
 }
 
 void MainFrameWnd::InitWindow() {
+    TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
     tabStrip = strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr;
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
@@ -172,6 +174,14 @@ LRESULT MainFrameWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL
 
 LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
+        case WM_PAINT:
+            if (!painted) {
+                painted = true;
+                LRESULT result = WindowImplBase::HandleMessage(uMsg, wParam, lParam);
+                TimelineMark("main-first-paint");
+                return result;
+            }
+            break;
         case WM_SHOWWINDOW:
             if (wParam == 1) LayoutBrowser(currentTabId);
             break;

@@ -101,6 +101,7 @@ private:
     ConfirmDlg* confirmDlg = nullptr;
     page_script::Throttle pageScriptThrottle;
     UINT taskbarCreated = 0;
+    bool painted = false;  // the first paint is a start-up mark
 };
 
 // The built-in addresses (deployment values).
