@@ -268,6 +268,7 @@ void LoginDlg::SetLoginButton(bool busy) {
 // The checks and control reads of an attempt run here on the UI thread; only the request and
 // the settings-file writes around it go to the worker.
 void LoginDlg::StartAttempt() {
+    TimelineMark("login-attempt");
     loginInProgress = true;
     rememberAtStart = rememberBox ? rememberBox->GetCheck() : rememberAtStart;
     ShowError(std::wstring());

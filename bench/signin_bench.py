@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Signing in, against curl making the same requests to the same loopback demo platform in the
+same run:
+  - one login POST through the request class (a new object per request, as the login makes it)
+    against curl's POST, and the request class's steps made by hand (open, connect, request,
+    send and wait for the headers, header query, body);
+  - the whole automatic sign-in of the real client, from the attempt starting to the main window
+    shown (the client's own QUORVANE_TIMELINE marks), against curl making the login POST and
+    fetching the first tab's sign-in address.
+
+    python3 bench/signin_bench.py [--bin BUILD/bin] [--runs 11]
+"""
+import argparse
+import base64
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "updater"))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, HERE)
+import updater_harness as h  # noqa: E402
+import demo_platform  # noqa: E402
+import client_startup  # noqa: E402
+
+LOGIN_BODY = '{"loginName":"demo"}'
+
+
+def curl_ms(*args):
+    out = subprocess.run(["curl", "-s", "-o", "/dev/null", "-w", "%{time_total}"] + list(args),
+                         stdout=subprocess.PIPE, text=True, timeout=30).stdout
+    return 1000.0 * float(out)
+
+
+def tool(bin_dir, *args):
+    out = subprocess.run(h.wine(os.path.join(bin_dir, "bench_tools.exe"), *args), stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True, timeout=300).stderr
+    return {line.split()[0]: float(line.split()[1]) for line in out.splitlines() if len(line.split()) == 2}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
+    parser.add_argument("--runs", type=int, default=11)
+    options = parser.parse_args()
+
+    h.start_session()
+    platform = demo_platform.DemoPlatform().start()
+    work = tempfile.mkdtemp(prefix="quorvane-bench-")
+    try:
+        login_url = platform.base_url + "/platform/encrypt/login"
+        post = ["-X", "POST", "-H", "Content-Type: application/json", "-d", LOGIN_BODY, login_url]
+        curl_post = statistics.median(curl_ms(*post) for _ in range(options.runs * 3))
+        ours = tool(options.bin, "posts", login_url, str(options.runs * 3))
+        steps = tool(options.bin, "steps", login_url, str(options.runs * 3))
+
+        probe = client_startup.build_probe(work)
+        client = os.path.join(work, "client")
+        os.makedirs(client)
+        for name in ("quorvane.exe", "quorvupdate.exe"):
+            shutil.copy2(os.path.join(options.bin, name), client)
+        shutil.copytree(os.path.join(options.bin, "res"), os.path.join(client, "res"))
+        with open(os.path.join(client, "maincfg.ini"), "w", encoding="ascii") as f:
+            f.write("[cloud_client]\r\nurl=%s\r\n" % platform.base_url)
+        password = base64.b64encode(b"demo123").decode("ascii")
+        password = password[0] + "K" + password[1:]
+        with open(os.path.join(client, "config.bin"), "w", encoding="utf-16") as f:
+            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n" % password)
+        exe = os.path.join(client, "quorvane.exe")
+        marks = {}
+        for _ in range(options.runs):
+            client_startup.measure(probe, "PXJMainFrame", exe, marks=marks)
+        signin = [shown - attempt for attempt, shown in zip(marks["login-attempt"], marks["main-window-shown"])]
+        first_tab = platform.base_url + "/clientlogin?username=demo&&password=%s&&platform=1" % password
+        curl_signin = statistics.median(curl_ms(*post) + curl_ms(first_tab) for _ in range(options.runs))
+
+        print("architecture: %s, cores: %d" % (h.ARCH, os.cpu_count()))
+        print("login POST, curl:                  %7.2f ms" % curl_post)
+        print("login POST, request class:         %7.2f ms   ratio %.2f (goal <= 3)"
+              % (ours["request"], ours["request"] / curl_post))
+        print("  its steps: " + ", ".join("%s %.2f ms" % (k, v) for k, v in steps.items()))
+        print("sign-in, curl (login + first tab): %7.2f ms" % curl_signin)
+        print("sign-in, client (attempt to main window shown): %7.2f ms   ratio %.2f"
+              % (statistics.median(signin), statistics.median(signin) / curl_signin))
+    finally:
+        platform.stop()
+        shutil.rmtree(work, ignore_errors=True)
+        h.stop_session(kill_wine=True)
+
+
+if __name__ == "__main__":
+    main()
