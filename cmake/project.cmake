@@ -68,3 +68,18 @@ configure_file(${RES_DIR}/quorvane.rc.in ${CMAKE_BINARY_DIR}/res/quorvane.rc @ON
 configure_file(${RES_DIR}/quorvupdate.rc.in ${CMAKE_BINARY_DIR}/res/quorvupdate.rc @ONLY)
 set(QUORVANE_CLIENT_RC ${CMAKE_BINARY_DIR}/res/quorvane.rc)
 set(QUORVANE_UPDATER_RC ${CMAKE_BINARY_DIR}/res/quorvupdate.rc)
+
+# System DLLs that nothing needs before the first window are loaded on first use instead of at
+# process start: `qdelay_<dll>` stands wherever `<dll>` would be linked.
+foreach(dll comdlg32 version crypt32 shell32 wininet)
+  set(_delaylib ${CMAKE_BINARY_DIR}/delay/lib${dll}_delay.a)
+  add_custom_command(OUTPUT ${_delaylib}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delay
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/delay_import.py ${TOOLCHAIN_PREFIX} ${dll} ${_delaylib}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/delay_import.py
+    COMMENT "Delay-load import library for ${dll}.dll")
+  add_custom_target(qdelay_${dll}_lib DEPENDS ${_delaylib})
+  add_library(qdelay_${dll} INTERFACE)
+  add_dependencies(qdelay_${dll} qdelay_${dll}_lib)
+  target_link_libraries(qdelay_${dll} INTERFACE ${_delaylib} delayimp)
+endforeach()
