@@ -315,7 +315,9 @@ DWORD WINAPI LoginDlg::AttemptThread(LPVOID param) {
     if (attempt->proceed) {
         // Kept even when the attempt fails.
         ConfigFile(attempt->configFile).SetUserName(attempt->fields.userName);
+        TimelineMark("login-request-sent");
         attempt->succeeded = g_request(attempt->fields);
+        TimelineMark("login-reply-read");
     }
     attempt->finished = true;
     std::lock_guard<std::mutex> guard(attempt->lock);
