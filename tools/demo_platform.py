@@ -257,13 +257,16 @@ def add_offer_arguments(parser):
     parser.add_argument("--mandatory", action="store_true", help="offer the update as mandatory (default optional)")
 
 
+def version_of_setup(path):
+    """The version in a setup program's name (quorvane-setup-<version>-<arch>.exe), else None."""
+    match = re.search(r"-(\d+\.\d+\.\d+\.\d+)-[^-]*$", os.path.basename(path))
+    return match.group(1) if match else None
+
+
 def offer_from_arguments(args):
     if not args.offer_installer:
         return None
-    version = args.offer_version
-    if not version:
-        match = re.search(r"-(\d+\.\d+\.\d+\.\d+)-", os.path.basename(args.offer_installer))
-        version = match.group(1) if match else None
+    version = args.offer_version or version_of_setup(args.offer_installer)
     if not version:
         raise SystemExit("--offer-version is needed for %s" % args.offer_installer)
     return UpdateOffer(args.offer_installer, version, mandatory=args.mandatory)
