@@ -21,6 +21,9 @@ SetCompressor /SOLID lzma
 !define UNINSTALLER "uninst.exe"
 !define STAGE ".setup-new"
 
+; The folder of the update whose downloaded setup program started this copy (empty otherwise).
+Var UpdateDir
+
 !if "${ARCH}" == "x86_64"
   Target amd64-unicode
   InstallDir "$PROGRAMFILES64\quorvane"
@@ -78,10 +81,31 @@ Function .onInit
   SetRegView 64
 !endif
   ; The updater downloads us as "newupgrade.exe" into the installed folder and starts us there;
-  ; such an update runs without pages and into that very folder.
-  ${If} $EXEFILE == "newupgrade.exe"
+  ; such an update runs without pages and into that very folder. The updater would start a
+  ; "newupgrade.exe" it finds there again at its next run, without asking, so the work is done by
+  ; a copy of this program in the temporary folder, which removes the download when it succeeded
+  ; (a running program cannot be deleted). If no copy can be made, the update runs in place.
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/UPDATEDIR=" $R1
+  ${IfNot} ${Errors}
+    SetSilent silent
+    StrCpy $INSTDIR $R1
+    StrCpy $UpdateDir $R1
+  ${ElseIf} $EXEFILE == "newupgrade.exe"
     SetSilent silent
     StrCpy $INSTDIR $EXEDIR
+    StrCpy $R2 "$TEMP\quorvane-update-setup.exe"
+    Delete $R2
+    ClearErrors
+    CopyFiles /SILENT /FILESONLY "$EXEPATH" $R2
+    ${IfNot} ${Errors}
+      Exec '"$R2" /S /UPDATEDIR="$EXEDIR"'
+      ${IfNot} ${Errors}
+        SetErrorLevel 0
+        Quit
+      ${EndIf}
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
@@ -189,6 +213,21 @@ Section "-install"
   Call DropOld
   StrCpy $R0 "res"
   Call DropOld
+  ${If} $UpdateDir != ""
+    ; The download that started us has done its work (see .onInit); it may take a moment to end.
+    StrCpy $R8 0
+    ${Do}
+      Delete "$UpdateDir\newupgrade.exe"
+      ${IfNot} ${FileExists} "$UpdateDir\newupgrade.exe"
+      ${OrIf} $R8 > 40
+        ${Break}
+      ${EndIf}
+      IntOp $R8 $R8 + 1
+      Sleep 250
+    ${Loop}
+    ; This copy in the temporary folder goes at the next restart.
+    System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i 4)'
+  ${EndIf}
 
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 

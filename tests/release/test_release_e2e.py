@@ -191,6 +191,8 @@ class ReleaseTest(unittest.TestCase):
                                               == NEXT), install_probe.uninstall_entry(h.ARCH))
                 self.assertEqual(NEXT, self.installed_version())
                 self.assertEqual(before, self.user_files())
+                # A finished setup is not left where the updater would start it again.
+                self.assertFalse(os.path.exists(self.path("newupgrade.exe")))
                 self.assertEqual(VERSION, h.json.loads(self.queries()[0]["body"].decode("gbk"))["version"])
                 # The next start reports N+1 and is not offered anything.
                 client = self.start_client()
@@ -198,8 +200,6 @@ class ReleaseTest(unittest.TestCase):
                 self.assertEqual(NEXT, h.json.loads(self.queries()[1]["body"].decode("gbk"))["version"])
                 self.end_client(client)
                 self.assertTrue(self.wait_for(lambda: not self.updater_running(), 60))
-                # Told that nothing is offered, the updater drops the installer it had fetched.
-                self.assertFalse(os.path.exists(self.path("newupgrade.exe")))
 
     def test_declined_update_is_remembered_and_not_offered_again(self):
         self.write_user_files()
