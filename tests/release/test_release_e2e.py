@@ -10,6 +10,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "updater"))
@@ -279,6 +280,57 @@ class ReleaseTest(unittest.TestCase):
                 for name in ("config.bin", "maincfg.ini", "mycache"):
                     self.assertEqual(keeps_user_files, os.path.exists(self.path(name)), name)
                 self.assertEqual(keeps_user_files, os.path.isdir(self.dir))
+
+
+class UpdateServiceTest(unittest.TestCase):
+    """The demo platform's update service as the updater reads it."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="quorvane-offer-")
+        self.setup = os.path.join(self.folder, "quorvane-setup-1.0.10.0-x86_64.exe")
+        with open(self.setup, "wb") as f:
+            f.write(b"MZ setup bytes")
+        self.platform = demo_platform.DemoPlatform().start()
+
+    def tearDown(self):
+        self.platform.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def ask(self, body):
+        request = urllib.request.Request(self.platform.base_url + h.QUERY_PATH, data=body)
+        with urllib.request.urlopen(request, timeout=30) as reply:
+            return h.json.loads(reply.read().decode("utf-8"))
+
+    def test_offers_only_to_older_clients_by_numeric_version(self):
+        self.platform.update_offer = demo_platform.UpdateOffer(self.setup, "1.0.10.0", mandatory=True)
+        # (version the client reports, offered?)
+        for installed, offered in (("1.0.9.99", True), ("1.0.10.0", False), ("1.0.10.1", False),
+                                   ("1.1", False), ("", True), ("x.y", True)):
+            with self.subTest(installed=installed):
+                body = ('{\n   "type" : "quorvane_client",\n   "version" : "%s"\n}\n' % installed).encode("gbk")
+                result = self.ask(body)["result"]
+                self.assertEqual("1" if offered else "0", result["is_normal"])
+                if offered:
+                    self.assertEqual("1", result["is_must"])
+                    self.assertEqual("1.0.10.0", result["version"])
+                    # The updater takes the digest from the last path segment, up to the last dot.
+                    name = result["url"].rsplit("/", 1)[1]
+                    self.assertEqual(h.md5_hex(b"MZ setup bytes") + ".exe", name)
+                    self.assertNotIn("signature", result)
+
+    def test_signature_beside_the_setup_program_is_passed_on(self):
+        with open(self.setup + ".sig", "w", encoding="utf-8") as f:
+            f.write("MEUCIQ-signature")
+        self.platform.update_offer = demo_platform.UpdateOffer(self.setup, "1.0.10.0")
+        result = self.ask(b'{"version":"1.0.3.12"}')["result"]
+        self.assertEqual("0", result["is_must"])
+        self.assertEqual("MEUCIQ-signature", result["signature"])
+
+    def test_unreadable_query_gets_a_failure_status(self):
+        self.platform.update_offer = demo_platform.UpdateOffer(self.setup, "1.0.10.0")
+        for body in (b"", b"not json", b"[1, 2]"):
+            with self.subTest(body=body):
+                self.assertNotEqual(20000, self.ask(body)["status"])
 
 
 if __name__ == "__main__":
