@@ -11,9 +11,13 @@ Importable: DemoPlatform(port).start() / .stop(); .requests records every reques
 """
 import argparse
 import base64
+import hashlib
 import html
 import json
+import os
+import re
 import secrets
+import socket
 import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -42,6 +46,56 @@ def decode_password(encoded):
         return None
 
 
+def version_key(text):
+    """A version as comparable numbers ("1.0.3.12" < "1.0.3.13" < "1.0.10.0"); None if malformed."""
+    if not isinstance(text, str) or not re.fullmatch(r"\d{1,9}(\.\d{1,9}){0,3}", text):
+        return None
+    return tuple(int(n) for n in text.split("."))
+
+
+class UpdateOffer:
+    """A newer client that the update service offers: its installer file, the version the installer
+    carries and whether the update is mandatory. The installer is served at /updates/<md5>.exe,
+    named by its MD5 digest as the updater checks it. `fault` spoils the delivery for tests and
+    demos: "cut" sends half of the file and closes the connection, "digest" names the URL after
+    another digest than the file's."""
+
+    def __init__(self, installer, version, mandatory=False, text="新版本修复了若干问题", fault=None):
+        if version_key(version) is None:
+            raise ValueError("not a version: %r" % version)
+        if fault not in (None, "cut", "digest"):
+            raise ValueError("unknown fault %r" % fault)
+        with open(installer, "rb") as f:
+            self.data = f.read()
+        self.installer = installer
+        self.version = version
+        self.mandatory = mandatory
+        self.text = text
+        self.fault = fault
+        self.md5 = hashlib.md5(self.data).hexdigest()
+        self.name = ("0" * 32 if fault == "digest" else self.md5) + ".exe"
+
+    def signature(self):
+        """The text of "<installer>.sig" beside the installer, if there is one."""
+        try:
+            with open(self.installer + ".sig", encoding="utf-8") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def reply(self, base_url, installed):
+        """The update service's answer to a client that reports `installed` as its version."""
+        have = version_key(installed)
+        if have is not None and have >= version_key(self.version):
+            return {"status": 20000, "result": {"is_normal": "0"}}
+        result = {"is_normal": "1", "is_must": "1" if self.mandatory else "0", "text": self.text,
+                  "url": "%s/updates/%s" % (base_url, self.name), "version": self.version}
+        signature = self.signature()
+        if signature is not None:
+            result["signature"] = signature
+        return {"status": 20000, "result": result}
+
+
 def page(title, body):
     return ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%s</title></head>"
             "<body>%s</body></html>" % (html.escape(title), body)).encode("utf-8")
@@ -56,6 +110,7 @@ class DemoPlatform:
         self.requests = []
         self.tokens = {}
         self.update_reply = {"status": 20000, "result": {"is_normal": "0"}}
+        self.update_offer = None  # an UpdateOffer: the service then answers by the client's version
         self.login_override = None  # (status, body bytes) to answer every login with
         platform = self
 
@@ -90,7 +145,7 @@ class DemoPlatform:
                 if path == "/platform/encrypt/login":
                     return self._login(body)
                 if path == "/platform/clientversion/findClientVersion":
-                    return self._send(200, json.dumps(platform.update_reply, ensure_ascii=False).encode("utf-8"),
+                    return self._send(200, json.dumps(platform._update_reply(body), ensure_ascii=False).encode("utf-8"),
                                       "application/json; charset=utf-8")
                 self._send(404, page("未找到", "<p>没有这个地址</p>"))
 
@@ -114,6 +169,20 @@ class DemoPlatform:
                                       "application/json; charset=utf-8", [("Authorization", "Bearer " + token)])
                 reply = {"status": 40001, "message": "用户名或密码错误"}
                 self._send(200, json.dumps(reply, ensure_ascii=False).encode("utf-8"), "application/json; charset=utf-8")
+
+            def _installer(self, offer):
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(offer.data)))
+                self.end_headers()
+                if offer.fault == "cut":
+                    # The full length announced, half of it sent: a download cut short on the wire.
+                    self.wfile.write(offer.data[: len(offer.data) // 2])
+                    self.wfile.flush()
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    self.close_connection = True
+                    return
+                self.wfile.write(offer.data)
 
             def do_GET(self):
                 self._record()
@@ -144,6 +213,9 @@ class DemoPlatform:
                                       [("Content-Disposition", "attachment; filename=report")])
                 if path in ("/findPassword", "/register"):
                     return self._send(200, page("找回密码" if path == "/findPassword" else "注册", "<p>演示页面</p>"))
+                offer = platform.update_offer
+                if offer is not None and path == "/updates/" + offer.name:
+                    return self._installer(offer)
                 if path == "/frame":
                     return self._send(200, page("嵌入页面", '<p><a href="javascript:user_exit()">退出</a></p>'))
                 self._send(404, page("未找到", "<p>没有这个地址</p>"))
@@ -153,6 +225,17 @@ class DemoPlatform:
         self.port = self._server.server_address[1]
         self.base_url = "http://%s:%d" % (host, self.port)
         self._thread = None
+
+    def _update_reply(self, body):
+        offer = self.update_offer
+        if offer is None:
+            return self.update_reply
+        try:
+            # The updater sends its query body in the Chinese ANSI code page.
+            installed = json.loads(body.decode("gbk")).get("version")
+        except (ValueError, AttributeError):
+            return {"status": 40000, "message": "请求格式错误"}
+        return offer.reply(self.base_url, installed)
 
     def start(self):
         self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
@@ -171,11 +254,34 @@ EXTRAS = ('<p><a href="/popup" target="_blank">打开新窗口</a></p>'
           '<iframe src="/frame"></iframe>')
 
 
+def add_offer_arguments(parser):
+    parser.add_argument("--offer-installer", metavar="EXE", help="offer this installer as an update")
+    parser.add_argument("--offer-version", metavar="VERSION", help="the version that installer carries")
+    parser.add_argument("--mandatory", action="store_true", help="offer the update as mandatory (default optional)")
+
+
+def version_of_setup(path):
+    """The version in a setup program's name (quorvane-setup-<version>-<arch>.exe), else None."""
+    match = re.search(r"-(\d+\.\d+\.\d+\.\d+)-[^-]*$", os.path.basename(path))
+    return match.group(1) if match else None
+
+
+def offer_from_arguments(args):
+    if not args.offer_installer:
+        return None
+    version = args.offer_version or version_of_setup(args.offer_installer)
+    if not version:
+        raise SystemExit("--offer-version is needed for %s" % args.offer_installer)
+    return UpdateOffer(args.offer_installer, version, mandatory=args.mandatory)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=18080)
+    add_offer_arguments(parser)
     args = parser.parse_args()
     platform = DemoPlatform(args.port)
+    platform.update_offer = offer_from_arguments(args)
     print("demo platform on %s" % platform.base_url, flush=True)
     try:
         platform._server.serve_forever()

@@ -149,6 +149,7 @@ def boot(arch):
     manage its own windows (an Xvfb display has no window manager to wait for)."""
     e = env(arch)
     if not os.path.isfile(os.path.join(e["WINEPREFIX"], "system.reg")):
+        os.makedirs(os.path.dirname(e["WINEPREFIX"]), exist_ok=True)
         subprocess.run(command(arch, "wineboot", "--init"), env=e, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         # wineboot returns while the new prefix is still being set up (services, font cache):

@@ -16,7 +16,10 @@
 //       prints {"pid":...} at once, then {"exit_code":...} (unsigned, as Windows reports it)
 //   host-window --title T                      a plain window that lives until it is closed
 //   dead-hwnd                                  a handle value of a window already destroyed
+//   processes [--name EXE]                     running processes: pid and program file name
+//   hold-mutex --name N                        holds the named mutex until standard input ends
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -371,6 +374,44 @@ int CmdRun(const Args& args) {
     return 0;
 }
 
+int CmdProcesses(const Args& args) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        EmitError("snapshot");
+        return 1;
+    }
+    const std::wstring name = args.Get(L"name");
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (!name.empty() && _wcsicmp(name.c_str(), entry.szExeFile) != 0) continue;
+        Emit("{\"pid\":" + Num(entry.th32ProcessID) + ",\"exe\":" + Escape(entry.szExeFile) + "}");
+    }
+    CloseHandle(snapshot);
+    return 0;
+}
+
+// Stands in for a program that holds a single-instance mutex and will not end when asked.
+int CmdHoldMutex(const Args& args) {
+    const std::wstring name = args.Get(L"name");
+    if (name.empty()) {
+        EmitError("usage");
+        return 2;
+    }
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (!mutex) {
+        Emit("{\"error\":\"mutex\",\"code\":" + Num(GetLastError()) + "}");
+        return 1;
+    }
+    Emit("{\"held\":1}");
+    char buffer[64];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    }
+    CloseHandle(mutex);
+    return 0;
+}
+
 LRESULT CALLBACK HostWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (msg == WM_DESTROY) {
         PostQuitMessage(0);
@@ -438,6 +479,8 @@ int wmain(int argc, wchar_t** argv) {
     if (c == L"run") return CmdRun(args);
     if (c == L"host-window") return CmdHostWindow(args);
     if (c == L"dead-hwnd") return CmdDeadHwnd(args);
+    if (c == L"hold-mutex") return CmdHoldMutex(args);
+    if (c == L"processes") return CmdProcesses(args);
     EmitError("usage");
     return 2;
 }

@@ -1,0 +1,305 @@
+; Setup program of the client: both programs with their skins, Start-menu and desktop shortcuts,
+; an Add/Remove Programs entry and an uninstaller. Built by installer/CMakeLists.txt with
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.3.12 -DARCH=i686|x86_64 -DBINDIR=... -DICON=... -DOUTFILE=...
+;
+; Upgrades happen in place: the new files are unpacked into a staging folder first, the running
+; client is ended, and only then are the old programs swapped for the new ones (rolled back if a
+; swap fails), so a failed or cancelled setup leaves the installed version working. The user's
+; files (config.bin, maincfg.ini, version.bin, mycache) are never touched by setup.
+Unicode true
+ManifestSupportedOS all
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!ifndef VERSION | ARCH | BINDIR | OUTFILE | ICON
+  !error "define VERSION, ARCH, BINDIR, OUTFILE and ICON"
+!endif
+
+!define PRODUCT_NAME "青杉工作台客户端"
+!define PUBLISHER "青杉云"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
+!define UNINSTALLER "uninst.exe"
+!define STAGE ".setup-new"
+
+; The folder of the update whose downloaded setup program started this copy (empty otherwise).
+Var UpdateDir
+
+!if "${ARCH}" == "x86_64"
+  Target amd64-unicode
+  InstallDir "$PROGRAMFILES64\quorvane"
+!else
+  Target x86-unicode
+  InstallDir "$PROGRAMFILES\quorvane"
+!endif
+InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
+
+Name "${PRODUCT_NAME}"
+OutFile "${OUTFILE}"
+BrandingText "${PRODUCT_NAME} ${VERSION}"
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=2052 "ProductName" "${PRODUCT_NAME}"
+VIAddVersionKey /LANG=2052 "FileDescription" "${PRODUCT_NAME} 安装程序"
+VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "x64.nsh"
+!include "Sections.nsh"
+!include "${__FILEDIR__}\client_control.nsh"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN "$INSTDIR\quorvane.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "启动${PRODUCT_NAME}"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_COMPONENTSPAGE_TEXT_TOP "默认只删除程序文件；勾选下面一项会同时删除账号、设置和缓存。"
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "SimpChinese"
+
+Function .onInit
+!if "${ARCH}" == "x86_64"
+  ${IfNot} ${RunningX64}
+    MessageBox MB_OK|MB_ICONSTOP "此安装程序只能在 64 位 Windows 上运行。" /SD IDOK
+    SetErrorLevel 3
+    Abort
+  ${EndIf}
+  SetRegView 64
+!endif
+  ; The updater downloads us as "newupgrade.exe" into the installed folder and starts us there;
+  ; such an update runs without pages and into that very folder. The updater would start a
+  ; "newupgrade.exe" it finds there again at its next run, without asking, so the work is done by
+  ; a copy of this program in the temporary folder, which removes the download when it succeeded
+  ; (a running program cannot be deleted). If no copy can be made, the update runs in place.
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/UPDATEDIR=" $R1
+  ${IfNot} ${Errors}
+    SetSilent silent
+    StrCpy $INSTDIR $R1
+    StrCpy $UpdateDir $R1
+  ${ElseIf} $EXEFILE == "newupgrade.exe"
+    SetSilent silent
+    StrCpy $INSTDIR $EXEDIR
+    StrCpy $R2 "$TEMP\quorvane-update-setup.exe"
+    Delete $R2
+    ClearErrors
+    CopyFiles /SILENT /FILESONLY "$EXEPATH" $R2
+    ${IfNot} ${Errors}
+      Exec '"$R2" /S /UPDATEDIR="$EXEDIR"'
+      ${IfNot} ${Errors}
+        SetErrorLevel 0
+        Quit
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Swaps $R0 (a file or folder name) from the staging folder into $INSTDIR, keeping the old one as
+; "$R0.old". Sets $R9 to "fail" when the swap could not be made; nothing of $R0 is lost then.
+Function SwapIn
+  Delete "$INSTDIR\$R0.old"
+  RMDir /r "$INSTDIR\$R0.old"
+  ClearErrors
+  ${If} ${FileExists} "$INSTDIR\$R0"
+    Rename "$INSTDIR\$R0" "$INSTDIR\$R0.old"
+    ${If} ${Errors}
+      StrCpy $R9 "fail"
+      Return
+    ${EndIf}
+  ${EndIf}
+  Rename "$INSTDIR\${STAGE}\$R0" "$INSTDIR\$R0"
+  ${If} ${Errors}
+    Rename "$INSTDIR\$R0.old" "$INSTDIR\$R0"
+    StrCpy $R9 "fail"
+  ${EndIf}
+FunctionEnd
+
+; Undoes a completed SwapIn of $R0.
+Function SwapBack
+  ${If} ${FileExists} "$INSTDIR\$R0.old"
+    Delete "$INSTDIR\$R0"
+    RMDir /r "$INSTDIR\$R0"
+    Rename "$INSTDIR\$R0.old" "$INSTDIR\$R0"
+  ${EndIf}
+FunctionEnd
+
+; Removes the "$R0.old" copies; the updater that started us may still hold its old program for a
+; moment after it started us, so a locked copy is retried briefly and otherwise left for next time.
+Function DropOld
+  StrCpy $R8 0
+  ${Do}
+    Delete "$INSTDIR\$R0.old"
+    RMDir /r "$INSTDIR\$R0.old"
+    ${IfNot} ${FileExists} "$INSTDIR\$R0.old"
+      ${Break}
+    ${EndIf}
+    IntOp $R8 $R8 + 1
+    ${If} $R8 > 20
+      ${Break}
+    ${EndIf}
+    Sleep 250
+  ${Loop}
+FunctionEnd
+
+Section "-install"
+  SetShellVarContext all
+  CreateDirectory "$INSTDIR"
+  RMDir /r "$INSTDIR\${STAGE}"
+  ClearErrors
+  SetOutPath "$INSTDIR\${STAGE}"
+  File "${BINDIR}\quorvane.exe"
+  File "${BINDIR}\quorvupdate.exe"
+  SetOutPath "$INSTDIR\${STAGE}\res"
+  File /r "${BINDIR}\res\*.*"
+  SetOutPath "$INSTDIR"
+  ${If} ${Errors}
+    RMDir /r "$INSTDIR\${STAGE}"
+    DetailPrint "无法写入 $INSTDIR"
+    MessageBox MB_OK|MB_ICONSTOP "无法写入安装目录 $INSTDIR，原有版本保持不变。" /SD IDOK
+    SetErrorLevel 4
+    Abort
+  ${EndIf}
+
+  Call EndRunningClient
+  ${If} $0 != "ok"
+    RMDir /r "$INSTDIR\${STAGE}"
+    SetErrorLevel 5
+    Abort "${PRODUCT_NAME}仍在运行，安装已取消。"
+  ${EndIf}
+
+  StrCpy $R9 ""
+  StrCpy $R0 "quorvane.exe"
+  Call SwapIn
+  ${If} $R9 == ""
+    StrCpy $R0 "quorvupdate.exe"
+    Call SwapIn
+    ${If} $R9 == ""
+      StrCpy $R0 "res"
+      Call SwapIn
+      ${If} $R9 != ""
+        StrCpy $R0 "quorvupdate.exe"
+        Call SwapBack
+      ${EndIf}
+    ${EndIf}
+    ${If} $R9 != ""
+      StrCpy $R0 "quorvane.exe"
+      Call SwapBack
+    ${EndIf}
+  ${EndIf}
+  RMDir /r "$INSTDIR\${STAGE}"
+  ${If} $R9 != ""
+    MessageBox MB_OK|MB_ICONSTOP "无法替换程序文件，原有版本保持不变。" /SD IDOK
+    SetErrorLevel 6
+    Abort "无法替换程序文件。"
+  ${EndIf}
+  StrCpy $R0 "quorvane.exe"
+  Call DropOld
+  StrCpy $R0 "quorvupdate.exe"
+  Call DropOld
+  StrCpy $R0 "res"
+  Call DropOld
+  ${If} $UpdateDir != ""
+    ; The download that started us has done its work (see .onInit); it may take a moment to end.
+    StrCpy $R8 0
+    ${Do}
+      Delete "$UpdateDir\newupgrade.exe"
+      ${IfNot} ${FileExists} "$UpdateDir\newupgrade.exe"
+      ${OrIf} $R8 > 40
+        ${Break}
+      ${EndIf}
+      IntOp $R8 $R8 + 1
+      Sleep 250
+    ${Loop}
+    ; This copy in the temporary folder goes at the next restart.
+    System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i 4)'
+  ${EndIf}
+
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  CreateDirectory "$SMPROGRAMS\${PRODUCT_NAME}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}\${PRODUCT_NAME}.lnk" "$INSTDIR\quorvane.exe" "" "$INSTDIR\quorvane.exe" 0
+  CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}\卸载${PRODUCT_NAME}.lnk" "$INSTDIR\${UNINSTALLER}"
+  CreateShortcut "$DESKTOP\${PRODUCT_NAME}.lnk" "$INSTDIR\quorvane.exe" "" "$INSTDIR\quorvane.exe" 0
+
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT_NAME}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\quorvane.exe,0"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/M=*.exe /S=0K /G=0" $0 $1 $2
+  ${GetSize} "$INSTDIR\res" "/S=0K" $3 $1 $2
+  IntOp $0 $0 + $3
+  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; ---------------------------------------------------------------------------------------------
+; Uninstaller
+
+Section "-un.programs"
+  SetShellVarContext all
+  Call un.EndRunningClient
+  ${If} $0 != "ok"
+    SetErrorLevel 5
+    Abort "${PRODUCT_NAME}仍在运行，卸载已取消。"
+  ${EndIf}
+  Delete "$INSTDIR\quorvane.exe"
+  Delete "$INSTDIR\quorvupdate.exe"
+  Delete "$INSTDIR\quorvane.exe.old"
+  Delete "$INSTDIR\quorvupdate.exe.old"
+  RMDir /r "$INSTDIR\res"
+  RMDir /r "$INSTDIR\res.old"
+  RMDir /r "$INSTDIR\${STAGE}"
+  ; What the updater leaves beside itself: the download target and a fetched installer.
+  Delete "$INSTDIR\newupgrade"
+  Delete "$INSTDIR\newupgrade.exe"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  Delete "$SMPROGRAMS\${PRODUCT_NAME}\${PRODUCT_NAME}.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT_NAME}\卸载${PRODUCT_NAME}.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT_NAME}"
+  Delete "$DESKTOP\${PRODUCT_NAME}.lnk"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd
+
+Section /o "un.删除用户数据（账号、设置、缓存）" SecUserData
+  Delete "$INSTDIR\config.bin"
+  Delete "$INSTDIR\maincfg.ini"
+  Delete "$INSTDIR\version.bin"
+  RMDir /r "$INSTDIR\mycache"
+SectionEnd
+
+Section "-un.folder"
+  ; Only an empty folder goes: the user's files keep it otherwise.
+  RMDir "$INSTDIR"
+SectionEnd
+
+Function un.onInit
+!if "${ARCH}" == "x86_64"
+  SetRegView 64
+!endif
+  ; IT staff remove the user's data too with: uninst.exe /S /REMOVEUSERDATA
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVEUSERDATA" $R1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecUserData}
+  ${EndIf}
+FunctionEnd
