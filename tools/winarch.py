@@ -21,6 +21,7 @@ programs are then started with /usr/lib/wine/wine64 in a 64-bit prefix. Setting
 QUORVANE_NO_I686=1 makes this file behave as if the 32-bit loader could not start, so that path
 can be checked on any machine.
 """
+import hashlib
 import os
 import subprocess
 import sys
@@ -56,7 +57,12 @@ def loader(arch):
 
 
 def prefix(arch):
-    base = os.environ.get("QUORVANE_WINEPREFIX_BASE", os.path.expanduser("~/.wine-quorvane"))
+    """One prefix per architecture and per checkout: two clones tested at once on one machine
+    must not share a wineserver (the single-instance name and window look-ups are per server)."""
+    base = os.environ.get("QUORVANE_WINEPREFIX_BASE")
+    if not base:
+        tag = hashlib.sha1(ROOT.encode("utf-8")).hexdigest()[:8]
+        base = os.path.expanduser("~/.wine-quorvane-" + tag)
     return "%s-%s" % (base, check_arch(arch))
 
 
@@ -98,8 +104,9 @@ def env(arch, base=None):
 
 def use(arch):
     """Makes this process's environment the one of `arch`, for harnesses that start many programs."""
+    wanted = env(arch)
     os.environ.clear()
-    os.environ.update(env(arch))
+    os.environ.update(wanted)
 
 
 def command(arch, program, *args):
@@ -144,6 +151,9 @@ def boot(arch):
     if not os.path.isfile(os.path.join(e["WINEPREFIX"], "system.reg")):
         subprocess.run(command(arch, "wineboot", "--init"), env=e, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+        # wineboot returns while the new prefix is still being set up (services, font cache):
+        # the first tests would otherwise run against a half-made prefix.
+        server(arch, "-w")
     server(arch, "-p")
     subprocess.run(command(arch, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
                            "/d", "N", "/f"), env=e, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -175,8 +185,11 @@ def main(argv):
             return 0
         if verb == "env":
             arch = check_arch(rest[0])
+            # Not LC_ALL/LANG: a shell that already read the locale archive before bootstrap
+            # generated zh_CN cannot switch to it ("setlocale: cannot change locale"); programs
+            # get the locale from `run`, or from quorvane_wine.
             keys = ("WINEPREFIX", "WINEARCH", "WINELOADER", "WINESERVER", "WINEDEBUG", "WINEDLLOVERRIDES",
-                    "LC_ALL", "LANG", "QUORVANE_ARCH")
+                    "QUORVANE_ARCH")
             e = env(arch)
             for key in keys:
                 print("export %s=%s" % (key, _shell_quote(e[key])))

@@ -17,7 +17,7 @@ quorvane_use_arch() {
   eval "$(quorvane_winarch env "$1")"
 }
 
-quorvane_wine() { "$WINELOADER" "$@"; }
+quorvane_wine() { env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINELOADER" "$@"; }
 quorvane_winpath() { quorvane_winarch winpath "$1"; }
 
 quorvane_start_display() {
