@@ -70,8 +70,10 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target,
     if (!file) return false;
     wil::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
+    // An installer may pause longer than a query answer: silence ends it only after the
+    // download's own limit (the worker's watchdog covers what WinINet does not time).
     HttpTimeouts timeouts = CurrentHttpTimeouts();
-    timeouts.receiveMs = std::min(timeouts.receiveMs, DownloadStallLimitMs());
+    timeouts.sendMs = timeouts.receiveMs = DownloadStallLimitMs();
     ApplyTimeouts(session.get(), timeouts);
     wil::unique_hinternet request(OpenUrlFollowingRedirects(session.get(), url, kDownloadFlags));
     if (!request) return false;
