@@ -11,9 +11,17 @@
 #include "include/cef_app.h"
 #include "login/login_dlg.h"
 #include "mainframe/main_frame_wnd.h"
+#include "net/http_interface.h"
+
+#ifdef QUORVANE_TEST_WAITS
+#include "tests/support/test_waits.h"
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     TimelineMark("entry");
+#ifdef QUORVANE_TEST_WAITS
+    if (const DWORD wait = TestWaitMs()) CurrentHttpTimeouts() = {wait, wait, wait};
+#endif
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath() + L"res\\res");
 

@@ -1,5 +1,6 @@
 #include "login/account_history.h"
 
+#include <cwchar>
 #include <set>
 #include <string>
 #include <utility>
@@ -16,19 +17,52 @@ std::wstring NumberedKey(const wchar_t* prefix, int index) { return prefix + std
 
 }  // namespace
 
+std::vector<int> AccountHistory::StoredIndices() const {
+    std::set<int> indices;
+    for (const std::wstring& key : profile::KeyNames(file_, kSection)) {
+        for (const wchar_t* prefix : {L"username", L"password"}) {
+            const size_t length = wcslen(prefix);
+            if (key.size() <= length || _wcsnicmp(key.c_str(), prefix, length) != 0) continue;
+            const std::wstring digits = key.substr(length);
+            int index = 0;
+            // "username007" is not the key "username7" that Save writes.
+            if (digits[0] != L'0' && profile::ParseStrictCount(digits, index) && index >= 1 &&
+                digits.find_first_of(L" \t") == std::wstring::npos) {
+                indices.insert(index);
+            }
+        }
+    }
+    return std::vector<int>(indices.begin(), indices.end());
+}
+
 void AccountHistory::Load() {
-    const int count = profile::ParseCount(profile::ReadString(file_, kSection, kCountKey, L"0"));
+    // Save writes every key from 1 to the count, so the highest stored number is never below
+    // a sound count. A count that is missing, not a plain number, or above every stored key
+    // is damaged: the accounts actually stored are loaded instead, as if it were sound.
+    const std::vector<int> indices = StoredIndices();
+    const int highest = indices.empty() ? 0 : indices.back();
+    int count = 0;
+    const bool sound = profile::ParseStrictCount(profile::ReadString(file_, kSection, kCountKey, L""), count) &&
+                       count <= highest && (count > 0 || highest == 0);
 
     // Adding all stored pairs in order keeps, of each name, its last occurrence and then the
-    // newest ten entries. Walking down from the top finds exactly those, so a hand-edited
-    // count of millions costs at most ten reads beyond the keys that really exist (each
-    // missing key is an entry with an empty name, and empty names never merge).
+    // newest ten entries. Walking down from the top finds exactly those. With a sound count,
+    // a missing key in between is an entry with an empty name (empty names never merge).
+    // Each step either keeps an entry or skips a stored duplicate, so the walk is bounded by
+    // ten plus the keys that exist, whatever the count says.
     std::vector<std::pair<int, std::wstring>> survivors;  // index and name, newest first
     std::set<std::wstring> seen;
-    for (int i = count; i >= 1 && static_cast<int>(survivors.size()) < kLimit; --i) {
+    auto visit = [&](int i) {
         std::wstring name = profile::ReadString(file_, kSection, NumberedKey(L"username", i).c_str(), L"");
-        if (!name.empty() && !seen.insert(name).second) continue;
-        survivors.emplace_back(i, std::move(name));
+        if (name.empty() || seen.insert(name).second) survivors.emplace_back(i, std::move(name));
+        return static_cast<int>(survivors.size()) < kLimit;
+    };
+    if (sound) {
+        for (int i = count; i >= 1 && visit(i); --i) {
+        }
+    } else {
+        for (auto it = indices.rbegin(); it != indices.rend() && visit(*it); ++it) {
+        }
     }
     for (auto it = survivors.rbegin(); it != survivors.rend(); ++it) {
         Add(it->second, profile::ReadString(file_, kSection, NumberedKey(L"password", it->first).c_str(), L""));

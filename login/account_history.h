@@ -3,6 +3,7 @@
 #pragma once
 #include <list>
 #include <string>
+#include <vector>
 
 class AccountHistory {
 public:
@@ -42,6 +43,9 @@ public:
     int count() const { return static_cast<int>(entries_.size()); }
 
 private:
+    // Numbers N of the "usernameN" and "passwordN" keys in the section, ascending.
+    std::vector<int> StoredIndices() const;
+
     std::wstring file_;
     std::list<Entry> entries_;
 };

@@ -69,6 +69,12 @@ void LoginDlg::InitWindow() {
     errorIcon = m_PaintManager.FindControl(L"btn_ErrorIcon");
     passwordEdit = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
     userNameEdit = FindAs<CEditUI>(m_PaintManager, L"edit_username", DUI_CTR_EDIT);
+    // The skin may set a smaller limit; no skin may allow more.
+    for (CEditUI* edit : {userNameEdit, passwordEdit}) {
+        if (edit && (edit->GetMaxChar() == 0 || edit->GetMaxChar() > kMaxCredentialChars)) {
+            edit->SetMaxChar(static_cast<UINT>(kMaxCredentialChars));
+        }
+    }
     autoLoginBox = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_autologin", DUI_CTR_CHECKBOX);
     rememberBox = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_rememberpassword", DUI_CTR_CHECKBOX);
     loginButton = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
@@ -280,7 +286,7 @@ void LoginDlg::StartAttempt() {
             loginInProgress = false;
             return;
         }
-        userName = typed;
+        userName = typed.substr(0, kMaxCredentialChars);
     }
     if (passwordEdit && passwordEdit->GetText().IsEmpty()) {
         ShowError(kNoPassword);

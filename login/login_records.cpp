@@ -8,8 +8,9 @@ StoredLogin ReadStoredLogin(const std::wstring& configPath) {
     ConfigFile config(configPath);
     stored.fileExists = config.Exists();
     if (!stored.fileExists) return stored;
-    stored.userName = config.UserName();
-    stored.encodedPassword = config.EncodedPassword();
+    // A damaged file must not feed megabytes into the boxes, the request and the next save.
+    stored.userName = config.UserName().substr(0, kMaxCredentialChars);
+    stored.encodedPassword = config.EncodedPassword().substr(0, kMaxCredentialChars);
     stored.autoLogin = config.AutoLogin();
     return stored;
 }

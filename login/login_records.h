@@ -3,6 +3,9 @@
 #pragma once
 #include <string>
 
+// The most characters a user name or password box takes; longer stored values are cut.
+constexpr size_t kMaxCredentialChars = 256;
+
 struct StoredLogin {
     bool fileExists = false;     // nothing below is read when the file is missing
     std::wstring userName;
@@ -10,6 +13,7 @@ struct StoredLogin {
     bool autoLogin = false;
 };
 
+// Values longer than kMaxCredentialChars are cut to it.
 StoredLogin ReadStoredLogin(const std::wstring& configPath);
 
 // After a successful attempt: the account becomes the newest history entry (with its encoded

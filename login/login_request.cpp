@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <cwchar>
 
 #include "common/text.h"
 #include "net/http_interface.h"
@@ -12,6 +13,7 @@ const wchar_t kLoginErrorNetwork[] = L"网络超时";
 const wchar_t kLoginErrorNoStatus[] = L"缺少status字段";
 const wchar_t kLoginErrorNoMessage[] = L"缺少message字段";
 const wchar_t kLoginErrorBadFormat[] = L"服务器返回数据格式错误";
+const wchar_t kLoginErrorBadServer[] = L"服务器地址无效";
 
 namespace {
 
@@ -135,8 +137,31 @@ bool JudgeLoginResponse(const std::string& body, LoginFields& fields) {
     }
 }
 
+bool IsUsableServerUrl(const std::wstring& url) {
+    if (url.size() > kMaxServerUrlChars) return false;
+    for (wchar_t c : url) {
+        if (c <= L' ' || c == 0x7F) return false;
+    }
+    std::wstring rest = url;
+    for (const wchar_t* scheme : {L"http://", L"https://"}) {
+        const size_t length = wcslen(scheme);
+        if (_wcsnicmp(rest.c_str(), scheme, length) == 0) {
+            rest.erase(0, length);
+            break;
+        }
+    }
+    const std::wstring host = rest.substr(0, rest.find_first_of(L"/:"));
+    return !host.empty() && host.size() <= 255;
+}
+
 bool RequestLogin(LoginFields& fields) {
     fields.loginError.clear();
+    // An empty address fails at the connection like an unreachable server, as it always has.
+    if (!fields.serverBaseUrl.empty() && !IsUsableServerUrl(fields.serverBaseUrl)) {
+        fields.loggedIn = 0;
+        fields.loginError = kLoginErrorBadServer;
+        return false;
+    }
     try {
         HttpInterface http(HttpFlavor::Client());
         const std::string url = WideToAnsi(fields.serverBaseUrl) + kLoginPath;

@@ -19,6 +19,14 @@ extern const wchar_t kLoginErrorNetwork[];       // "网络超时"
 extern const wchar_t kLoginErrorNoStatus[];      // "缺少status字段"
 extern const wchar_t kLoginErrorNoMessage[];     // "缺少message字段"
 extern const wchar_t kLoginErrorBadFormat[];     // "服务器返回数据格式错误"
+extern const wchar_t kLoginErrorBadServer[];     // "服务器地址无效"
+
+// Longest server address an attempt is made with; longer ones are a broken setting.
+constexpr size_t kMaxServerUrlChars = 2048;
+
+// True when `url` can be a server base address: not over-long, no blanks or control
+// characters, and a host of sensible length after an optional "http://" or "https://".
+bool IsUsableServerUrl(const std::wstring& url);
 
 constexpr int kLoginStatusOk = 20000;
 
@@ -41,6 +49,7 @@ int AtoiLike(const std::string& text);
 bool JudgeLoginResponse(const std::string& body, LoginFields& fields);
 
 // The whole attempt: POST to serverBaseUrl + "/platform/encrypt/login", keeps the token
-// whatever the outcome, then judges the answer. Blocks; called on the login worker thread.
+// whatever the outcome, then judges the answer. An unusable server address fails at once
+// with kLoginErrorBadServer. Blocks; called on the login worker thread.
 // Never throws.
 bool RequestLogin(LoginFields& fields);

@@ -78,6 +78,42 @@ int ParseCount(const std::wstring& text) {
     return static_cast<int>(value);
 }
 
+bool ParseStrictCount(const std::wstring& text, int& count) {
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return false;
+    const size_t last = text.find_last_not_of(L" \t");
+    long long value = 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (text[i] < L'0' || text[i] > L'9') return false;
+        value = value * 10 + (text[i] - L'0');
+        if (value > INT_MAX) return false;
+    }
+    count = static_cast<int>(value);
+    return true;
+}
+
+std::vector<std::wstring> KeyNames(const std::wstring& file, const wchar_t* section) {
+    // With no key the function lists the key names, NUL-separated; a list cut short comes
+    // back as size - 2 characters.
+    constexpr DWORD kMaxChars = 1u << 24;
+    DWORD size = 4096;
+    std::vector<wchar_t> buffer;
+    DWORD got = 0;
+    for (;;) {
+        buffer.assign(size, L'\0');
+        got = GetPrivateProfileStringW(section, nullptr, L"", buffer.data(), size, file.c_str());
+        if (got < size - 2 || size >= kMaxChars) break;
+        size *= 2;
+    }
+    std::vector<std::wstring> names;
+    for (DWORD at = 0; at < got;) {
+        std::wstring name(buffer.data() + at);
+        at += static_cast<DWORD>(name.size()) + 1;
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
 bool FileExists(const std::wstring& file) {
     return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,6 +1,7 @@
 // Thin helpers over the private-profile functions for the client's INI files.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace profile {
 
@@ -25,6 +26,13 @@ void EnsureUnicodeFile(const std::wstring& file);
 // to the first other character and capped at INT_MAX. Negative, missing or non-numeric
 // text gives 0.
 int ParseCount(const std::wstring& text);
+
+// A count that is nothing but decimal digits (blanks around allowed) and fits an int; false
+// for anything else, including a missing value.
+bool ParseStrictCount(const std::wstring& text, int& count);
+
+// The names of the keys of a section, in file order (empty when there is none).
+std::vector<std::wstring> KeyNames(const std::wstring& file, const wchar_t* section);
 
 bool FileExists(const std::wstring& file);
 

@@ -1,6 +1,7 @@
 #include "net/http_interface.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -12,6 +13,27 @@ struct HttpFailure {
 
 [[noreturn]] void Raise(HttpInterfaceError error) { throw HttpFailure{error}; }
 
+// Windows reports a time-out as ERROR_INTERNET_TIMEOUT; Wine passes the socket's WSAETIMEDOUT
+// through, or (while sending) reports the connection as aborted.
+bool IsTimeoutError(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
+
+// A failed call that ran for the whole limit ran out of time, whatever the error says.
+bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) {
+    return GetTickCount64() - startTick + 50 >= limitMs;
+}
+
+// A WinINet failure: its own value when the call ran out of time, otherwise `error`.
+[[noreturn]] void RaiseLast(HttpInterfaceError error) {
+    Raise(IsTimeoutError(GetLastError()) ? TimedOut : error);
+}
+
+std::string HeaderValue(HINTERNET request, DWORD query) {
+    std::vector<char> value(2048, '\0');
+    DWORD length = static_cast<DWORD>(value.size() - 1);
+    if (!HttpQueryInfoA(request, query, value.data(), &length, nullptr)) return std::string();
+    return std::string(value.data(), length);
+}
+
 void CloseInternet(HINTERNET& handle) {
     if (handle) {
         InternetCloseHandle(handle);
@@ -20,6 +42,41 @@ void CloseInternet(HINTERNET& handle) {
 }
 
 }  // namespace
+
+void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
+    DWORD connect = timeouts.connectMs, send = timeouts.sendMs, receive = timeouts.receiveMs;
+    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, &send, sizeof send);
+    InternetSetOptionW(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
+HttpTimeouts& CurrentHttpTimeouts() {
+    static HttpTimeouts timeouts = HttpTimeouts::Defaults();
+    return timeouts;
+}
+
+bool IsRedirectStatus(DWORD status) {
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
+           status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == 308;
+}
+
+std::string ResolveLocation(const std::string& base, const std::string& location) {
+    // CR, LF or NUL in a Location value would end up inside the next request line.
+    if (location.find_first_of("\r\n") != std::string::npos) return std::string();
+    std::vector<char> out(base.size() + location.size() + 64, '\0');
+    DWORD length = static_cast<DWORD>(out.size());
+    if (!InternetCombineUrlA(base.c_str(), location.c_str(), out.data(), &length, ICU_NO_ENCODE)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::string();
+        out.assign(static_cast<size_t>(length) + 1, '\0');
+        length = static_cast<DWORD>(out.size());
+        if (!InternetCombineUrlA(base.c_str(), location.c_str(), out.data(), &length, ICU_NO_ENCODE)) {
+            return std::string();
+        }
+    }
+    return std::string(out.data(), length);
+}
 
 void HttpInterface::SplitUrl(std::string url, std::string& host, std::string& page, unsigned short& port,
                              bool* secure) {
@@ -92,14 +149,10 @@ std::string HttpInterface::ReadHeaderBlock() {
     return std::string(buffer.data(), length);
 }
 
-std::string HttpInterface::Request(const std::string& url, bool post, const std::string& headers,
-                                   const std::string& body, std::string* token) {
-    std::string response;
-    if (url.empty()) Raise(EmptyUrl);
-    Close();
-
-    session_ = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!session_) Raise(OpenHandleFailed);
+DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::string& headers,
+                              const std::string& body) {
+    CloseInternet(request_);
+    CloseInternet(connection_);
 
     std::string host, page;
     unsigned short port = 0;
@@ -109,13 +162,16 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
                 page.c_str(), port);
 
     connection_ = InternetConnectA(session_, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    if (!connection_) Raise(ConnectFailed);
+    if (!connection_) RaiseLast(ConnectFailed);
+    ApplyTimeouts(connection_, CurrentHttpTimeouts());
 
-    DWORD flags = INTERNET_FLAG_RELOAD;
+    // Redirects are followed here, counted, rather than by WinINet, which has no limit.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (secure) flags |= INTERNET_FLAG_SECURE;
     request_ = HttpOpenRequestA(connection_, post ? "POST" : "GET", page.c_str(), "HTTP/1.1", nullptr, nullptr,
                                 flags, 0);
-    if (!request_) Raise(OpenHandleFailed);
+    if (!request_) RaiseLast(OpenHandleFailed);
+    ApplyTimeouts(request_, CurrentHttpTimeouts());
 
     // Lengths count up to the first NUL, as the texts are handed over as C strings.
     const char* headerText = headers.empty() ? nullptr : headers.c_str();
@@ -126,8 +182,11 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
         bodyText = body.c_str();
         bodyLength = static_cast<DWORD>(strlen(body.c_str()));
     }
+    const ULONGLONG sendStart = GetTickCount64();
     if (!HttpSendRequestA(request_, headerText, headerLength, const_cast<char*>(bodyText), bodyLength)) {
-        Raise(SendRequestFailed);
+        const HttpTimeouts& limits = CurrentHttpTimeouts();
+        if (TookTheWholeLimit(sendStart, std::min(limits.sendMs, limits.receiveMs))) Raise(TimedOut);
+        RaiseLast(SendRequestFailed);
     }
 
     if (ReadHeaderBlock().empty()) Raise(NoStatusLine);
@@ -138,6 +197,41 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
     if (!HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) ||
         status == 0) {
         Raise(NoStatusLine);
+    }
+    return status;
+}
+
+std::string HttpInterface::Request(const std::string& url, bool post, const std::string& headers,
+                                   const std::string& body, std::string* token) {
+    std::string response;
+    if (url.empty()) Raise(EmptyUrl);
+    Close();
+
+    session_ = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!session_) Raise(OpenHandleFailed);
+    ApplyTimeouts(session_, CurrentHttpTimeouts());
+
+    std::string current = url;
+    DWORD status = 0;
+    for (int redirects = 0;; ++redirects) {
+        status = SendOnce(current, post, headers, body);
+        if (!IsRedirectStatus(status)) break;
+        const std::string location = HeaderValue(request_, HTTP_QUERY_LOCATION);
+        if (location.empty()) break;  // nothing to follow: the answer itself is the response
+        if (redirects >= kMaxRedirects) Raise(TooManyRedirects);
+        std::string host, page;
+        unsigned short port = 0;
+        bool secure = false;
+        SplitUrl(current, host, page, port, &secure);
+        const std::string next = ResolveLocation(
+            (secure ? "https://" : "http://") + host + ":" + std::to_string(port) + (page.empty() ? "/" : page),
+            location);
+        if (next.empty()) Raise(OpenHandleFailed);
+        current = next;
+        // As browsers do: 303, and 301/302 after a POST, continue with a GET.
+        if (status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT) {
+            post = false;
+        }
     }
     if (status == HTTP_STATUS_NOT_FOUND) Raise(NotFound);
 
@@ -152,7 +246,15 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
     std::vector<char> chunk(kReadChunk);
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request_, chunk.data(), static_cast<DWORD>(kReadChunk), &got) || got == 0) break;
+        const ULONGLONG readStart = GetTickCount64();
+        if (!InternetReadFile(request_, chunk.data(), static_cast<DWORD>(kReadChunk), &got)) {
+            // A body that stops arriving is a failed request, not a short answer.
+            if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, CurrentHttpTimeouts().receiveMs)) {
+                Raise(TimedOut);
+            }
+            break;
+        }
+        if (got == 0) break;
         response.append(chunk.data(), got);
     }
     return response;

@@ -13,6 +13,8 @@ enum HttpInterfaceError : int32_t {
     QueryHeadersFailed = 4,
     NotFound = 5,
     NoStatusLine = 6,  // the connection ended (or the reply began) without an HTTP status line
+    TimedOut = 7,           // connecting, sending or waiting for the next byte took too long
+    TooManyRedirects = 8,   // more than HttpInterface::kMaxRedirects redirects in a row
     EmptyUrl = 14,
 };
 
@@ -28,8 +30,36 @@ struct HttpFlavor {
     static HttpFlavor Updater() { return {HTTP_QUERY_RAW_HEADERS, true, false}; }
 };
 
+// How long a request may wait, in milliseconds: for the connection, for the request to go
+// out, and for the next byte of the answer. WinINet has no limits of its own under Wine.
+struct HttpTimeouts {
+    DWORD connectMs;
+    DWORD sendMs;
+    DWORD receiveMs;
+
+    static constexpr DWORD kConnectMs = 15000;
+    static constexpr DWORD kSendMs = 30000;
+    static constexpr DWORD kReceiveMs = 30000;
+    static HttpTimeouts Defaults() { return {kConnectMs, kSendMs, kReceiveMs}; }
+};
+
+// Applies the three time-outs to a WinINet handle (a root, connection or request handle).
+void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts);
+
+// The time-outs every new request uses; tests shorten them.
+HttpTimeouts& CurrentHttpTimeouts();
+
+// Absolute address of `location` (as a Location header gives it) seen from `base`; "" when the
+// two do not combine into a URL.
+std::string ResolveLocation(const std::string& base, const std::string& location);
+
+// True for the statuses whose Location header names the next address.
+bool IsRedirectStatus(DWORD status);
+
 class HttpInterface {
 public:
+    static constexpr int kMaxRedirects = 10;
+
     static constexpr const wchar_t* kUserAgent = L"Http-connect";
     static constexpr size_t kHeaderBlockSize = 4096;
     static constexpr size_t kTokenBufferSize = 2000;
@@ -63,6 +93,8 @@ private:
     std::string Request(const std::string& url, bool post, const std::string& headers,
                         const std::string& body, std::string* token);
     std::string ReadHeaderBlock();
+    // Closes the previous hop and opens and sends one request; returns its status.
+    DWORD SendOnce(const std::string& url, bool post, const std::string& headers, const std::string& body);
 
     HttpFlavor flavor_;
     HINTERNET session_ = nullptr;

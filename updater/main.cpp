@@ -7,7 +7,12 @@
 #include "common/handles.h"
 #include "net/http_interface.h"
 #include "updater/package.h"
+#include "updater/transfer.h"
 #include "updater/update_flow.h"
+
+#ifdef QUORVANE_TEST_WAITS
+#include "tests/support/test_waits.h"
+#endif
 
 namespace {
 
@@ -21,9 +26,9 @@ public:
     std::string PostQuery(const std::string& url, const std::string& headers, const std::string& body) override {
         return http_.Post(url, 1, headers, body);
     }
-    bool FileExists(const std::wstring& path) override {
-        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
+    // A folder or a link in the place of a file is not that file: opening it would show an
+    // Explorer window instead of starting an installer.
+    bool FileExists(const std::wstring& path) override { return IsPlainFile(path); }
     void RemoveFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
     std::wstring ReadDeclinedVersion(const std::wstring& versionFile) override {
         wchar_t value[100] = {};
@@ -49,7 +54,17 @@ private:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     try {
+#ifdef QUORVANE_TEST_WAITS
+        if (const DWORD wait = TestWaitMs()) {
+            CurrentHttpTimeouts() = {wait, wait, wait};
+            DownloadStallLimitMs() = 2 * wait;
+        }
+#endif
         UpdaterPaths paths;
+        // The client starts an updater at every start; while one is still busy (asking, or
+        // downloading), a second one leaves its files alone and ends without a word.
+        UpdaterRunLock lock;
+        if (!lock.Acquire(paths.Dir())) return UpdaterRunLock::kAlreadyRunningExitCode;
         Win32UpdaterHost host(paths);
         UpdateFlow flow(host, paths.Dir(), paths.DownloadTarget());
         return flow.Run(commandLine ? commandLine : L"");

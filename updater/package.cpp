@@ -8,6 +8,8 @@
 
 #include "common/handles.h"
 #include "common/md5.h"
+#include "net/http_interface.h"
+#include "updater/transfer.h"
 
 const std::wstring& UpdaterPaths::Dir() {
     if (dir_.empty()) {
@@ -58,13 +60,22 @@ bool ContentLength(HINTERNET request, ULONGLONG& length) {
 
 }  // namespace
 
-bool DownloadToFile(const std::wstring& url, const std::wstring& target) {
-    wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+bool DownloadToFile(const std::wstring& url, const std::wstring& target,
+                    std::atomic<unsigned long long>* progress) {
+    // Shared, so that a run that hangs or is killed mid-download never keeps the next one
+    // from truncating the file.
+    wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     wil::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
-    wil::unique_hinternet request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, kDownloadFlags, 0));
+    // An installer may pause longer than a query answer: silence ends it only after the
+    // download's own limit (the worker's watchdog covers what WinINet does not time).
+    HttpTimeouts timeouts = CurrentHttpTimeouts();
+    timeouts.sendMs = timeouts.receiveMs = DownloadStallLimitMs();
+    ApplyTimeouts(session.get(), timeouts);
+    wil::unique_hinternet request(OpenUrlFollowingRedirects(session.get(), url, kDownloadFlags));
     if (!request) return false;
 
     ULONGLONG announced = 0;
@@ -85,6 +96,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target) {
         DWORD written = 0;
         if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
         received += read;
+        if (progress) *progress += read;
     }
     // File first, then the URL handle, then the session.
     file.reset();
@@ -119,8 +131,9 @@ HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; 
 
 FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
                          HWND owner) {
-    if (!DownloadToFile(url, paths.DownloadTarget())) return FetchResult::DownloadFailed;
+    if (!DownloadWithStallLimit(DownloadToFile, url, paths.DownloadTarget())) return FetchResult::DownloadFailed;
     const std::wstring installer = paths.Installer();
+    ClearNonFile(installer);  // a link or an empty folder in the installer's place
     MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!CheckPackageMd5(expectedDigest, installer)) {
         MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);

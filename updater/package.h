@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "updater/update_flow.h"
@@ -28,8 +29,10 @@ constexpr DWORD kDownloadBufferSize = 1000000;
 constexpr DWORD kDownloadFlags = 0x84000002;  // RELOAD | NO_CACHE_WRITE | TRANSFER_BINARY
 
 // Stores the body found at `url` in `target` (truncated first). False on any failure,
-// including a body that ends before its announced length; a partial file stays.
-bool DownloadToFile(const std::wstring& url, const std::wstring& target);
+// including a body that ends before its announced length; a partial file stays. `progress`,
+// when given, counts the bytes received.
+bool DownloadToFile(const std::wstring& url, const std::wstring& target,
+                    std::atomic<unsigned long long>* progress = nullptr);
 
 // True when the file's MD5 digest equals `expected` (same length, letters in any case).
 bool CheckPackageMd5(const std::string& expected, const std::wstring& path);

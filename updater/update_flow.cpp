@@ -4,6 +4,7 @@
 #include "common/window_handle.h"
 #include "updater/json_fields.h"
 #include "updater/package.h"
+#include "updater/transfer.h"
 
 #include <cstdint>
 #include <exception>
@@ -68,8 +69,10 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
         return 1;
     }
 
+    // A line break in the address or in the Accept-Point value would become a header line of
+    // its own in the query: such a member is as unusable as a missing one.
     std::string url;
-    if (!jsonfield::String(root, "url", url)) {
+    if (!jsonfield::String(root, "url", url) || HasLineBreak(url)) {
         Tell(nullptr, L"缺少url");
         return 1;
     }
@@ -78,7 +81,9 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
         return 1;
     }
     const Json::Value* header = jsonfield::Object(root, "header");
-    if (!header) {
+    std::string acceptPoint;
+    if (header) jsonfield::String(*header, "Accept-Point", acceptPoint);  // absent: sent empty
+    if (!header || HasLineBreak(acceptPoint)) {
         Tell(nullptr, L"缺少header");
         return 1;
     }
@@ -99,8 +104,6 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
         postdata["version"] = WideToUtf8(host_.ReadDeclinedVersion(versionFile_));
     }
 
-    std::string acceptPoint;
-    jsonfield::String(*header, "Accept-Point", acceptPoint);  // absent: sent empty
     Json::StyledWriter writer;
     const std::string response =
         host_.PostQuery(Narrow(url), UpdateQueryHeaders(Narrow(acceptPoint)), writer.write(postdata));
@@ -151,8 +154,10 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     }
 
     const std::string digest = InstallerNameFromUrl(downloadUrl);
-    if (isMust == "1") return MandatoryBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest);
-    return OptionalBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest,
+    // A message box lays out a huge text for many seconds before it appears.
+    const std::wstring shownText = ShortenReleaseText(Utf8ToWide(text));
+    if (isMust == "1") return MandatoryBranch(owner, shownText, Utf8ToWide(downloadUrl), digest);
+    return OptionalBranch(owner, shownText, Utf8ToWide(downloadUrl), digest,
                           Utf8ToWide(offeredVersion));
 }
 

@@ -191,6 +191,54 @@ class ClientTest(unittest.TestCase):
         h.driver("close", "--hwnd", dialog["hwnd"])
         self.assertEqual(MINUS_ONE, client.wait())
 
+    def test_login_server_that_never_answers_gives_the_button_back(self):
+        # The test build's waits (2 s) stand in for the shipped 15 s / 30 s.
+        shutil.copy2(os.path.join(BIN, "quorvane_testwaits.exe"), os.path.join(self.folder, "quorvane.exe"))
+        bad = h.BadServer()
+        self.addCleanup(bad.stop)
+        for path, per_attempt in (("/hole", 1), ("/headers", 1), ("/partial", 1), ("/loop", 11)):
+            with self.subTest(path=path):
+                with open(os.path.join(self.folder, "maincfg.ini"), "w", encoding="ascii") as f:
+                    f.write("[cloud_client]\r\nurl=%s\r\n" % bad.url(path))
+                self.write_config()  # auto-login
+                client = self.start()
+                dialog = self.wait_window("LoginDlg", pid=client.pid)
+                self.assertIsNotNone(dialog)
+                self.assertTrue(self.wait_for(lambda: bad.count(path) >= 1))
+                start = time.time()
+                # Enter only starts an attempt once the running one has ended.
+                deadline = start + 60
+                while bad.count(path) <= per_attempt and time.time() < deadline:
+                    h.driver("send", "--hwnd", dialog["hwnd"], "--msg", 0x102, "--wparam", 13, "--post")
+                    time.sleep(0.25)
+                took = time.time() - start
+                self.assertGreater(bad.count(path), per_attempt)  # a second attempt went out
+                print("login %-8s button back after %.1f s" % (path, took), file=sys.stderr)
+                self.assertIsNone(client.proc.poll())
+                self.assertEqual([], self.requests("/platform/encrypt/login"))
+                h.driver("close", "--hwnd", dialog["hwnd"])
+                self.assertEqual(MINUS_ONE, client.wait())
+                bad.hits.clear()
+
+    def test_damaged_account_count_keeps_the_history(self):
+        for count in ("2147483647", "abc", "-5", None):
+            with self.subTest(count=count):
+                with open(os.path.join(self.folder, "config.bin"), "w", encoding="utf-16") as f:
+                    f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n"
+                            "[HistoryAccount]\r\n%susername1=alice\r\npassword1=aXYZ\r\n"
+                            "username2=bob\r\npassword2=bQRS\r\n"
+                            % (encoded("demo123"), "" if count is None else "AccountCount=%s\r\n" % count))
+                client = self.start()
+                self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+                client.kill()
+                with open(os.path.join(self.folder, "config.bin"), "rb") as f:
+                    config = f.read().decode("utf-16")
+                history = config[config.index("[HistoryAccount]"):]
+                self.assertIn("AccountCount=3\r\n", history)
+                for line in ("username1=alice", "password1=aXYZ", "username2=bob", "password2=bQRS",
+                             "username3=demo"):
+                    self.assertIn(line + "\r\n", history)
+
     @staticmethod
     def is_minimised(state):
         left, top, right, bottom = state["rect"]

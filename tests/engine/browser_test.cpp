@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -1166,6 +1167,41 @@ TEST_F(BrowserTest, HugePagesStayResponsive) {
   EXPECT_EQ(client_->titles.back(), L"big");
   EXPECT_NE(cef_test::GetPageText(b).find(L"word0"), std::wstring::npos);
   EXPECT_LT(cef_test::GetLinks(b).size(), 60000u);  // the view shows a bounded part
+}
+
+std::string ManyFrames(const std::string& src, int count) {
+  std::string body = "<title>frames</title>";
+  for (int i = 0; i < count; ++i) body += "<iframe name=f" + std::to_string(i) + " src=" + src + "?" + std::to_string(i) + "></iframe>";
+  return body;
+}
+
+TEST_F(BrowserTest, ThousandsOfFramesOpenOnlyTheFirstOnes) {
+  site_.Page("/f", "<title>f</title>inner");
+  site_.Page("/frames", ManyFrames("/f", 3000));
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/frames"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(65u, b->GetFrameCount());
+  EXPECT_EQ(64u, site_.RequestsFor("/f").size());
+  EXPECT_EQ(client_->titles.back(), L"frames");
+  // Loading the page again replaces the frames instead of adding to them.
+  Load(b, site_.Url("/frames"));
+  EXPECT_EQ(65u, b->GetFrameCount());
+  EXPECT_EQ(128u, site_.RequestsFor("/f").size());
+}
+
+TEST_F(BrowserTest, ShutdownWithManyFramesInFlight) {
+  site_.Stall("/hang", Site::Response(200, "Content-Type: text/html\r\n", "<title>late</title>"), 10);
+  site_.Page("/frames", ManyFrames("/hang", 3000));
+  CefRefPtr<CefBrowser> b = NewBrowser(L"");
+  ASSERT_TRUE(b);
+  b->GetMainFrame()->LoadURL(site_.Url("/frames"));
+  ASSERT_TRUE(cef_test::PumpUntil([&] { return !site_.RequestsFor("/hang").empty(); }, kWait));
+  const DWORD start = GetTickCount();
+  DestroyWindow(parent_);
+  CefShutdown();  // returns although every frame's request is still waiting
+  std::printf("shutdown with %u frames in flight took %lu ms\n", 64u, GetTickCount() - start);
+  site_.Release();
+  EXPECT_EQ(client_->closed.size(), 1u);
 }
 
 TEST(ProcessModelTest, SubProcessSide) {

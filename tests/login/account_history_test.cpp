@@ -165,11 +165,18 @@ TEST_F(AccountHistoryFile, HandEditedFiles) {
         {"duplicate keeps its last place and password", Section("3", {{1, L"张三"}, {2, L"b"}, {3, L"张三"}}),
          {{L"b", L"p2"}, {L"张三", L"p3"}}},
         {"count below the keys", Section("2", {{1, L"a"}, {2, L"b"}, {3, L"c"}}), {{L"a", L"p1"}, {L"b", L"p2"}}},
-        {"missing keys are empty entries", Section("3", {{2, L"b"}}), {{L"", L""}, {L"b", L"p2"}, {L"", L""}}},
-        {"negative count", Section("-3", {{1, L"a"}}), {}},
-        {"non-numeric count", Section("many", {{1, L"a"}}), {}},
-        {"digits then text", Section("1x", {{1, L"a"}, {2, L"b"}}), {{L"a", L"p1"}}},
-        {"no count", "[HistoryAccount]\r\nusername1=a\r\n", {}},
+        {"missing keys below a sound count are empty entries", Section("4", {{2, L"b"}, {4, L"d"}}),
+         {{L"", L""}, {L"b", L"p2"}, {L"", L""}, {L"d", L"p4"}}},
+        // Damaged counts: the stored accounts are recovered, gaps and all.
+        {"count above every key", Section("3", {{2, L"b"}}), {{L"b", L"p2"}}},
+        {"negative count", Section("-3", {{1, L"a"}}), {{L"a", L"p1"}}},
+        {"non-numeric count", Section("many", {{1, L"a"}}), {{L"a", L"p1"}}},
+        {"digits then text", Section("1x", {{1, L"a"}, {2, L"b"}}), {{L"a", L"p1"}, {L"b", L"p2"}}},
+        {"zero with keys", Section("0", {{1, L"a"}, {3, L"c"}}), {{L"a", L"p1"}, {L"c", L"p3"}}},
+        {"no count", "[HistoryAccount]\r\nusername1=a\r\n", {{L"a", L""}}},
+        {"look-alike keys are not entries", "[HistoryAccount]\r\nAccountCount=x\r\nusername01=z\r\nusernamex=y\r\n"
+                                            "username2=b\r\n", {{L"b", L""}}},
+        {"no keys at all", Section("7", {}), {}},
     };
     for (const Row& row : rows) {
         WriteBytes(file(), row.text);
@@ -178,15 +185,18 @@ TEST_F(AccountHistoryFile, HandEditedFiles) {
 }
 
 TEST_F(AccountHistoryFile, HugeCountLoadsOnlyWhatSurvives) {
-    // Keys 1..12 exist, the count claims millions: every key above 12 reads as an empty name,
-    // and the newest ten of those are the result.
+    // Keys 1..12 exist, the count claims millions: the newest ten stored accounts.
     std::vector<std::pair<int, std::wstring>> names;
-    for (int i = 1; i <= 12; ++i) names.emplace_back(i, Name(i));
+    Pairs newestTen;
+    for (int i = 1; i <= 12; ++i) {
+        names.emplace_back(i, Name(i));
+        if (i > 2) newestTen.emplace_back(Name(i), L"p" + std::to_wstring(i));
+    }
     for (const char* count : {"5000000", "2147483647", "99999999999999999999"}) {
         WriteBytes(file(), Section(count, names));
-        EXPECT_EQ(Pairs(10, {L"", L""}), LoadFile()) << count;
+        EXPECT_EQ(newestTen, LoadFile()) << count;
     }
-    // The top keys exist: the walk finds them and stops.
+    // The top key exists, so the count is sound: the walk finds the keys and stops.
     names = {{1, L"a"}, {4999995, L"x"}, {4999996, L"y"}, {4999998, L"x"}, {5000000, L"z"}};
     WriteBytes(file(), Section("5000000", names));
     // Newest first: 5000000 z, 4999999 "", 4999998 x, 4999997 "", 4999996 y, 4999995 x (an older
@@ -202,14 +212,51 @@ TEST_F(AccountHistoryFile, LoadEqualsAddingEveryStoredPair) {
     std::mt19937 random(12345);
     const std::wstring pool[] = {L"", L"a", L"b", L"c", L"张三", L"A", L"d", L"e", L"f", L"g", L"h", L"i", L"j", L"k"};
     for (int round = 0; round < 40; ++round) {
-        int count = static_cast<int>(random() % 30);
+        // Sound counts: the key numbered by the count exists (stale keys above it may too).
+        int count = 1 + static_cast<int>(random() % 30);
         std::vector<std::pair<int, std::wstring>> names;
         for (int i = 1; i <= count + 3; ++i) {
-            if (random() % 6 == 0) continue;  // gap
+            if (random() % 6 == 0 && i != count) continue;  // gap
             names.emplace_back(i, pool[random() % (round % 2 ? 5 : 14)]);
         }
         WriteBytes(file(), Section(std::to_string(count), names));
         EXPECT_EQ(LoadEveryKey(), LoadFile()) << "round " << round;
+    }
+}
+
+TEST_F(AccountHistoryFile, AnyDamagedCountLoadsWhatTheSoundFileHolds) {
+    std::mt19937 random(2024);
+    const std::wstring pool[] = {L"alice", L"bob", L"张三", L"Bob", L"d", L"e", L"f", L"g", L"h", L"i", L"j", L"k", L"l"};
+    for (int round = 0; round < 30; ++round) {
+        // A history as the dialog writes it, with other settings around it.
+        WriteBytes(file(), "[cloud_client]\r\nusername=alice\r\nautologin=true\r\n");
+        {
+            AccountHistory history;
+            history.SetFile(file());
+            const int adds = 1 + static_cast<int>(random() % 15);
+            for (int i = 0; i < adds; ++i) history.Add(pool[random() % 13], L"pw" + std::to_wstring(random() % 100));
+            history.Save();
+        }
+        const Pairs sound = LoadFile();
+        const std::wstring count = Read(file(), L"AccountCount");
+        const std::wstring damaged[] = {L"", L"-5", L"abc", L"2147483647", L"99999999999999999999",
+                                        std::to_wstring(std::stoi(count) + 1 + static_cast<int>(random() % 1000)),
+                                        L"0", L"1x", L"0x10"};
+        for (const std::wstring& value : damaged) {
+            WritePrivateProfileStringW(L"HistoryAccount", L"AccountCount", value.empty() ? nullptr : value.c_str(),
+                                       file().c_str());
+            EXPECT_EQ(sound, LoadFile()) << "round " << round << " count '" << WideToUtf8(value) << "'";
+        }
+        // The next save writes a sound count again and leaves the other section alone.
+        AccountHistory history;
+        history.SetFile(file());
+        history.Load();
+        history.Add(L"new", L"pn");
+        history.Save();
+        EXPECT_EQ(std::to_wstring(history.count()), Read(file(), L"AccountCount"));
+        EXPECT_EQ(Contents(history), LoadFile());
+        EXPECT_EQ(L"alice", profile::ReadString(file(), L"cloud_client", L"username", L""));
+        EXPECT_EQ(L"true", profile::ReadString(file(), L"cloud_client", L"autologin", L""));
     }
 }
 

@@ -12,6 +12,17 @@
 
 namespace {
 
+TEST(LoginRecords, OverlongStoredCredentialsAreCut) {
+    TempFolder folder;
+    const std::wstring path = ConfigFile::PathIn(folder.path());
+    ConfigFile config(path);
+    config.SetUserName(std::wstring(1000000, L'n'));
+    config.SetEncodedPassword(std::wstring(300, L'p'));
+    StoredLogin stored = ReadStoredLogin(path);
+    EXPECT_EQ(std::wstring(kMaxCredentialChars, L'n'), stored.userName);
+    EXPECT_EQ(std::wstring(kMaxCredentialChars, L'p'), stored.encodedPassword);
+}
+
 TEST(LoginRecords, FirstSuccessCreatesTheFileAndRememberDecidesThePassword) {
     struct Row {
         bool remember;

@@ -225,6 +225,37 @@ TEST(RequestLogin, ConnectionRefusedIsANetworkFailure) {
     EXPECT_EQ(-1, fields.userType);
 }
 
+TEST(RequestLogin, UnusableServerAddressFailsWithoutARequest) {
+    const struct {
+        std::wstring url;
+        bool usable;
+    } rows[] = {
+        {L"http://127.0.0.1:18080", true},
+        {L"https://srv.example/base", true},
+        {L"srv:8080", true},
+        {L"http://" + std::wstring(255, L'h'), true},
+        {L"http://" + std::wstring(256, L'h'), false},
+        {L"http://h/" + std::wstring(kMaxServerUrlChars, L'p'), false},
+        {L"http://" + std::wstring(1000000, L'h'), false},
+        {L"http://", false},
+        {L"http://:80", false},
+        {L"http://a b", false},
+        {L"http://a\r\nX: 1", false},
+        {L"", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.usable, IsUsableServerUrl(row.url)) << WideToUtf8(row.url.substr(0, 40));
+        if (row.usable || row.url.empty()) continue;
+        LoginFields fields;
+        fields.serverBaseUrl = row.url;
+        fields.userName = L"u";
+        fields.loggedIn = 1;
+        EXPECT_FALSE(RequestLogin(fields));
+        EXPECT_EQ(L"服务器地址无效", fields.loginError);
+        EXPECT_EQ(0, fields.loggedIn);
+    }
+}
+
 TEST(RequestLogin, EmptyServerAddressStillFailsCleanly) {
     LoginFields fields;  // no server address: the URL is only the path
     EXPECT_FALSE(RequestLogin(fields));

@@ -9,7 +9,9 @@
 
 #include "common/text.h"
 #include "dialog_driver.h"
+#include "login/login_records.h"
 #include "login/password.h"
+#include "net/http_interface.h"
 #include "login/settings.h"
 
 using namespace DuiLib;
@@ -339,6 +341,71 @@ TEST_F(LoginDialog, NetworkFailureShowsTimeoutAndAllowsAnotherAttempt) {
     });
     EXPECT_EQ(1, FakeRequest::Get().Calls());
     EXPECT_EQ(1, frame->loggedIn);
+}
+
+TEST_F(LoginDialog, ServersThatNeverAnswerEndWithAMessage) {
+    const HttpTimeouts saved = CurrentHttpTimeouts();
+    CurrentHttpTimeouts() = {1500, 1500, 1500};
+    RawHttpServer server;
+    LoginDlg::SetRequestForTesting(nullptr);
+    struct Row {
+        const char* name;
+        std::string firstBytes;  // then the connection is held open, or a redirect to itself
+        bool loop;
+        std::wstring url;         // when not the fixture server
+        const wchar_t* message;
+    } rows[] = {
+        {"silent", "", false, L"", L"网络超时"},
+        {"headers then nothing", "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n", false, L"", L"网络超时"},
+        {"redirect loop", "", true, L"", L"网络超时"},
+        {"1 MB address", "", false, L"http://" + std::wstring(1 << 20, L'a'), L"服务器地址无效"},
+        {"blank in the address", "", false, L"http://127.0.0.1 :1", L"服务器地址无效"},
+    };
+    for (const Row& row : rows) {
+        const std::string first = row.firstBytes;
+        const bool loop = row.loop;
+        server.SetResponder([first, loop](SOCKET s, const testing_fixtures::RecordedRequest&) {
+            if (loop) {
+                RawHttpServer::SendAll(s, "HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n");
+                return;
+            }
+            RawHttpServer::SendAll(s, first);
+            RawHttpServer::HoldOpen(s, 10000);
+        });
+        const size_t before = server.Requests().size();
+        WriteIni(MainCfgPath(), kSection, L"url", (row.url.empty() ? Utf8ToWide(server.Url("")) : row.url).c_str());
+        RunDialog(*frame, true, [&](Dialog& d) {
+            ASSERT_TRUE(d.Alive());
+            ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
+            ASSERT_TRUE(d.Type(L"edit_password", L"secret"));
+            ASSERT_TRUE(d.Click(L"btn_Login"));
+            ASSERT_TRUE(PumpUntil([&] { return !d.dlg->LoginInProgress(); })) << row.name;
+            EXPECT_EQ(row.message, d.Text(L"lbl_ErrMsg")) << row.name;
+            EXPECT_EQ(kLogin, d.Text(L"btn_Login")) << row.name;
+            EXPECT_TRUE(d.Find(L"btn_Login")->IsEnabled()) << row.name;
+        });
+        const size_t sent = server.Requests().size() - before;
+        if (!row.url.empty()) {
+            EXPECT_EQ(0u, sent) << row.name;
+        }
+        if (row.loop) {
+            EXPECT_EQ(size_t(HttpInterface::kMaxRedirects + 1), sent);
+        }
+    }
+    CurrentHttpTimeouts() = saved;
+}
+
+TEST_F(LoginDialog, BoxesTakeAtMostTheCredentialLimit) {
+    // A damaged config.bin with a huge name: the box gets the first characters only.
+    WriteIni(ConfigPath(), kSection, L"username", std::wstring(100000, L'n').c_str());
+    RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        EXPECT_EQ(std::wstring(kMaxCredentialChars, L'n'), d.Text(L"edit_username"));
+        for (const wchar_t* box : {L"edit_username", L"edit_password"}) {
+            EXPECT_GE(kMaxCredentialChars, d.Edit(box)->GetMaxChar()) << box;
+            EXPECT_LT(0u, d.Edit(box)->GetMaxChar()) << box;
+        }
+    });
 }
 
 TEST_F(LoginDialog, SuccessfulAttemptRecordsTheAccountAndCloses) {

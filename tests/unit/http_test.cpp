@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "fixtures/raw_http_server.h"
@@ -221,4 +222,86 @@ TEST(HttpRequest, SecondRequestReplacesTheFirstOnesHandles) {
     EXPECT_EQ(2u, server.Requests().size());
 }
 
+// Short limits for one test, restored afterwards.
+class ShortTimeouts {
+public:
+    explicit ShortTimeouts(DWORD ms) : saved_(CurrentHttpTimeouts()) { CurrentHttpTimeouts() = {ms, ms, ms}; }
+    ~ShortTimeouts() { CurrentHttpTimeouts() = saved_; }
+
+private:
+    HttpTimeouts saved_;
+};
+
+TEST(HttpRequest, StallsEndAsTimedOutInBothFlavours) {
+    ShortTimeouts shortWaits(1000);
+    RawHttpServer server;
+    struct Row {
+        const char* name;
+        std::string sentFirst;  // then nothing, connection held open
+    } rows[] = {
+        {"no answer at all", ""},
+        {"half a status line", "HTTP/1.1 200"},
+        {"headers then nothing", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n"},
+        {"some bytes then nothing", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(1000, 'x')},
+        {"no length, some bytes then nothing", "HTTP/1.1 200 OK\r\n\r\n" + std::string(1000, 'x')},
+    };
+    for (const Row& row : rows) {
+        const std::string first = row.sentFirst;
+        server.SetResponder([first](SOCKET s, const RecordedRequest&) {
+            RawHttpServer::SendAll(s, first);
+            RawHttpServer::HoldOpen(s);
+        });
+        for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+            HttpInterface http(flavor);
+            EXPECT_EQ("", http.Post(server.Url("/stall"), 1, "", "b")) << row.name;
+            EXPECT_EQ(TimedOut, http.lastError()) << row.name;
+            http.Close();  // lets the fixture's held connection go
+        }
+    }
+}
+
+TEST(HttpRequest, RedirectsAreFollowedUpToTheLimit) {
+    RawHttpServer server;
+    // "/hop/N" redirects to "/hop/N-1"; "/hop/0" answers with the method that reached it.
+    server.SetResponder([](SOCKET s, const RecordedRequest& request) {
+        const std::string line = request.RequestLine();
+        const size_t at = line.find("/hop/");
+        const int left = at == std::string::npos ? 0 : std::atoi(line.c_str() + at + 5);
+        const int status = line.find("/keep/") != std::string::npos ? 307 : 302;
+        std::string bytes;
+        if (line.find("/loop") != std::string::npos) {
+            bytes = "HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n";
+        } else if (left > 0) {
+            const std::string next = line.substr(at, 5) + std::to_string(left - 1);
+            const std::string prefix = status == 307 ? "/keep" : "";
+            bytes = "HTTP/1.1 " + std::to_string(status) + " Moved\r\nLocation: " + prefix + next +
+                    "\r\nContent-Length: 0\r\n\r\n";
+        } else {
+            const std::string method = line.substr(0, line.find(' '));
+            bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(method.size()) + "\r\n\r\n" + method;
+        }
+        RawHttpServer::SendAll(s, bytes);
+    });
+    struct Row {
+        std::string path;
+        std::string reply;
+        int32_t error;
+    } rows[] = {
+        {"/hop/10", "GET", 0},        // ten redirects are followed; a POST becomes a GET after 302
+        {"/keep/hop/3", "POST", 0},   // 307 keeps the method and the body
+        {"/hop/11", "", TooManyRedirects},
+        {"/loop", "", TooManyRedirects},
+    };
+    for (const Row& row : rows) {
+        for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+            const size_t before = server.Requests().size();
+            HttpInterface http(flavor);
+            EXPECT_EQ(row.reply, http.Post(server.Url(row.path), 1, "", "b")) << row.path;
+            EXPECT_EQ(row.error, http.lastError()) << row.path;
+            EXPECT_LE(server.Requests().size() - before, size_t(HttpInterface::kMaxRedirects + 1)) << row.path;
+        }
+    }
+}
+
 }  // namespace
+

@@ -114,6 +114,17 @@ TEST(UpdateFlow, CommandLineChecks) {
          L"postdata中没有版本号version", L"提示"},
         {L"{\"url\":\"u\",\"postdata\":{\"version\":1.0},\"header\":{},\"MainHwnd\":1}",
          L"postdata中没有版本号version", L"提示"},
+        // Line breaks would smuggle header lines into the query.
+        {L"{\"url\":\"http://h/q\\r\\nX-Evil: 1\",\"postdata\":{\"version\":\"1\"},\"header\":{},\"MainHwnd\":1}",
+         L"缺少url", L"提示"},
+        {L"{\"url\":\"http://h/q\\n\",\"postdata\":{\"version\":\"1\"},\"header\":{},\"MainHwnd\":1}",
+         L"缺少url", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{\"version\":\"1\"},\"header\":{\"Accept-Point\":\"a\\r\\nX-Evil: 1\"},"
+         L"\"MainHwnd\":1}",
+         L"缺少header", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{\"version\":\"1\"},\"header\":{\"Accept-Point\":\"a\\u0000b\"},"
+         L"\"MainHwnd\":1}",
+         L"缺少header", L"提示"},
     };
     for (const auto& row : rows) {
         FakeHost host;
@@ -281,6 +292,29 @@ TEST(UpdateFlow, MandatoryDownloads) {
         ASSERT_EQ(row.starts, host.starts.size());
         if (row.starts) {
             EXPECT_EQ(L"", host.starts[0]);
+        }
+    }
+}
+
+TEST(UpdateFlow, LongReleaseTextsAreCutForTheQuestion) {
+    const struct {
+        size_t length;
+        size_t shown;  // characters of the text before the suffix, "…" included
+    } rows[] = {{0, 0}, {4000, 4000}, {4001, 4001}, {1000000, 4001}};
+    for (const auto& row : rows) {
+        for (const char* isMust : {"\"1\"", "\"0\""}) {
+            FakeHost host;
+            host.response = Reply("\"1\"", isMust, "\"" + std::string(row.length, 'x') + "\"");
+            host.fetchResult = FetchResult::DownloadFailed;
+            RunFlow(host);
+            ASSERT_FALSE(host.messages.empty());
+            const std::wstring& text = host.messages[0].text;
+            const std::wstring suffix = std::string(isMust) == "\"1\"" ? L" 将进行后台下载更新" : L" 是否进行更新?";
+            ASSERT_EQ(row.shown + suffix.size(), text.size()) << row.length;
+            EXPECT_EQ(suffix, text.substr(row.shown));
+            if (row.length > 4000) {
+                EXPECT_EQ(L'\x2026', text[4000]);
+            }
         }
     }
 }

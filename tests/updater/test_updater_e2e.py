@@ -2,6 +2,8 @@
 read and answered through the UI driver."""
 import os
 import sys
+import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -292,6 +294,112 @@ class Downloads(UpdaterCase):
         self.service.reply = h.offer("http://x/pkg/a.exe", is_must="0")
         self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
         self.assertFalse(os.path.exists(self.upd.E))
+
+
+class Stalls(UpdaterCase):
+    """A server that answers nothing, stalls or redirects forever: every run ends within its
+    bound (the test build's waits: 2 s per network wait, 4 s of download silence)."""
+
+    def setUp(self):
+        super().setUp()
+        self.bad = h.BadServer()
+        self.addCleanup(self.bad.stop)
+        self.upd.cleanup()
+        self.upd = h.UpdaterRun(short_waits=True)
+        self.addCleanup(self.upd.cleanup)
+
+    def timed_run(self, command_line, answers=()):
+        start = time.time()
+        code, boxes = self.upd.run(command_line, answers, settle=40)
+        return code, boxes, time.time() - start
+
+    def test_query_that_never_ends_is_a_failed_query(self):
+        for path in ("/hole", "/headers", "/partial", "/loop", "/slowloop"):
+            with self.subTest(path=path):
+                code, boxes, took = self.timed_run(h.command_line(self.bad.url(path), self.host.hwnd))
+                self.assertEqual((MINUS_ONE, []), (code, boxes))
+                self.assertLess(took, 30)
+                if "loop" in path:
+                    self.assertEqual(11, self.bad.count(path))
+                print("query %-9s ended in %.1f s" % (path, took), file=sys.stderr)
+
+    def test_download_that_never_ends_fails_like_a_broken_one(self):
+        urls = [self.bad.url(p + "/" + h.md5_hex(b"x") + ".exe") for p in ("/hole", "/headers", "/partial", "/loop")]
+        # Other schemes on a port that never answers.
+        urls += ["https://127.0.0.1:%d/a.exe" % self.bad.port, "ftp://127.0.0.1:%d/a.exe" % self.bad.port]
+        for url in urls:
+            with self.subTest(url=url):
+                self.service.reply = h.offer(url, is_must="1")
+                code, boxes, took = self.timed_run(self.cmd(), ["IDOK", "IDOK"])
+                self.assertEqual(1, code)
+                self.assertBox(boxes[1], "download", "失败")
+                self.assertFalse(os.path.exists(self.upd.E))
+                if url.startswith("http:") and "/loop" not in url:
+                    # The download target stays as a failed download leaves it (WinINet may
+                    # still have held back the bytes that did arrive).
+                    with open(self.upd.P, "rb") as f:
+                        self.assertTrue((b"x" * 1000).startswith(f.read()))
+                self.assertLess(took, 40)
+                print("download %-40s ended in %.1f s" % (url.split("/")[2] + "/" + url.split("/")[3], took),
+                      file=sys.stderr)
+        # A later run with a sound download works.
+        self.service.reply = h.offer(self.service.add_file(self.installer), is_must="1")
+        code, boxes, _ = self.timed_run(self.cmd(), ["IDOK", "IDYES"])
+        self.assertEqual(1, code)
+        self.assertEqual(1, len(self.upd.installer_runs()))
+
+    def test_second_updater_ends_at_once_while_one_works(self):
+        self.service.reply = h.offer(self.bad.url("/hole/" + h.md5_hex(b"x") + ".exe"), is_must="1")
+        first = {}
+
+        def run_first():
+            first["result"] = self.upd.run(self.cmd(), ["IDOK", "IDOK"], settle=40)
+
+        worker = threading.Thread(target=run_first)
+        worker.start()
+        deadline = time.time() + 30
+        while self.bad.count("/hole") == 0 and time.time() < deadline:
+            time.sleep(0.05)
+        queries = len(self.service.queries())
+        start = time.time()
+        code, boxes = self.upd.run(self.cmd(), settle=20)
+        self.assertEqual((2, []), (code, boxes))
+        self.assertLess(time.time() - start, 15)
+        self.assertEqual(queries, len(self.service.queries()))  # touched nothing, asked nothing
+        worker.join(60)
+        code, boxes = first["result"]
+        self.assertEqual(1, code)
+        self.assertBox(boxes[1], "download", "失败")
+        # The lock went with the first run.
+        self.service.reply = {"status": 500}
+        self.assertEqual((1, []), self.upd.run(self.cmd()))
+
+    def test_folder_in_the_installers_place_is_no_pending_installer(self):
+        os.mkdir(self.upd.E)
+        self.service.reply = h.offer(self.service.add_file(self.installer), is_must="1")
+        code, boxes = self.upd.run(self.cmd(), ["IDOK", "IDYES"])
+        self.assertEqual(1, code)
+        self.assertBox(boxes[0], "更新提示", "修复了若干问题 将进行后台下载更新")
+        self.assertTrue(os.path.isfile(self.upd.E))
+        self.assertEqual(1, len(self.upd.installer_runs()))
+
+    def test_long_release_text_is_cut(self):
+        self.service.reply = h.offer("http://x/pkg/a.exe", is_must="0", text="长" * 1000000)
+        code, boxes, took = self.timed_run(self.cmd(), ["IDNO"])
+        self.assertEqual(1, code)
+        self.assertEqual("长" * 4000 + "… 是否进行更新?", boxes[0]["text"])
+        print("1,000,000-character release text: question after %.1f s" % took, file=sys.stderr)
+
+    def test_line_breaks_in_the_command_line_are_refused(self):
+        rows = [(h.command_line(self.service.query_url + "\\r\\nX-Evil: 1", self.host.hwnd), "缺少url"),
+                (h.command_line(self.service.query_url, self.host.hwnd, accept_point="a\\r\\nX-Evil: 1"),
+                 "缺少header")]
+        for command_line, text in rows:
+            with self.subTest(text=text):
+                code, boxes = self.upd.run(command_line, ["IDOK"])
+                self.assertEqual(1, code)
+                self.assertBox(boxes[0], "提示", text, owner=0)
+        self.assertEqual([], self.service.requests)
 
 
 class Texts(UpdaterCase):

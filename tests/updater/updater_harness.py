@@ -21,6 +21,9 @@ BIN = os.environ.get("QUORVANE_BIN", "")
 UPDATER = os.path.join(BIN, "quorvupdate.exe")
 UIDRIVER = os.path.join(BIN, "uidriver.exe")
 INSTALLER = os.path.join(BIN, "updater_fixture_installer.exe")
+# The updater built with waits that QUORVANE_TEST_WAIT_MS shortens (never shipped).
+UPDATER_TESTWAITS = os.path.join(BIN, "quorvupdate_testwaits.exe")
+TEST_WAIT_MS = 2000  # connect, send and receive; a download may be silent for twice as long
 
 QUERY_PATH = "/platform/clientversion/findClientVersion"
 ACCEPT_POINT = "0123456789abcdef0123456789abcdef"
@@ -55,6 +58,8 @@ _xvfb = None
 def start_session():
     global _xvfb
     winarch.use(ARCH)
+    # Read only by the test builds of the programs.
+    os.environ["QUORVANE_TEST_WAIT_MS"] = str(TEST_WAIT_MS)
     if not os.environ.get("DISPLAY"):
         for n in range(141, 200):
             if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
@@ -206,6 +211,80 @@ class Service:
         self.server.server_close()
 
 
+class BadServer:
+    """A loopback server that misbehaves by path: "/hole" reads the request and never answers,
+    "/headers" sends the headers of a 5000-byte answer and then nothing, "/partial" sends them
+    with 1000 bytes and then nothing, "/loop" redirects to itself, "/slowloop" does too after a
+    pause. A held connection is let go when the client closes it (at most after two minutes)."""
+
+    def __init__(self):
+        self.hits = []
+        self.lock = threading.Lock()
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(64)
+        self.port = self.listener.getsockname()[1]
+        self.stopped = False
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def count(self, path):
+        with self.lock:
+            return sum(1 for p in self.hits if p.startswith(path))
+
+    def _accept(self):
+        while not self.stopped:
+            try:
+                conn, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
+
+    @staticmethod
+    def _hold(conn):
+        conn.settimeout(120)
+        try:
+            while conn.recv(4096):
+                pass
+        except OSError:
+            pass
+
+    def _serve(self, conn):
+        try:
+            data = b""
+            conn.settimeout(30)
+            while b"\r\n\r\n" not in data:
+                chunk = conn.recv(4096)
+                if not chunk:
+                    return
+                data += chunk
+            path = data.split(b" ", 2)[1].decode("latin-1")
+            with self.lock:
+                self.hits.append(path)
+            head = b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 5000\r\n\r\n"
+            if path.startswith("/headers"):
+                conn.sendall(head)
+            elif path.startswith("/partial"):
+                conn.sendall(head + b"x" * 1000)
+            elif path.startswith("/loop") or path.startswith("/slowloop"):
+                if path.startswith("/slowloop"):
+                    time.sleep(0.5)
+                conn.sendall(b"HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n\r\n"
+                             % path.encode("latin-1"))
+                return
+            self._hold(conn)
+        except OSError:
+            pass
+        finally:
+            conn.close()
+
+    def stop(self):
+        self.stopped = True
+        self.listener.close()
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -218,10 +297,10 @@ def free_port():
 class UpdaterRun:
     """A private copy of the updater in its own folder D, so V, P and E belong to one test."""
 
-    def __init__(self):
+    def __init__(self, short_waits=False):
         self.dir = tempfile.mkdtemp(prefix="quorvupdate-e2e-")
         self.exe = os.path.join(self.dir, "quorvupdate.exe")
-        shutil.copy(UPDATER, self.exe)
+        shutil.copy(UPDATER_TESTWAITS if short_waits else UPDATER, self.exe)
         self.V = os.path.join(self.dir, "version.bin")
         self.P = os.path.join(self.dir, "newupgrade")
         self.E = self.P + ".exe"
@@ -247,7 +326,7 @@ class UpdaterRun:
         reports it, [message boxes as read]). A box beyond the expected ones fails the run."""
         args = []
         if command_line is not None:
-            args_file = os.path.join(self.dir, "cmdline.txt")
+            args_file = os.path.join(self.dir, "cmdline-%d.txt" % threading.get_ident())
             with open(args_file, "wb") as f:
                 f.write(command_line.encode("utf-8"))
             args = ["--args-file", win_path(args_file)]

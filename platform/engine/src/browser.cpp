@@ -21,6 +21,9 @@ enum RunKind { kRunText = 0, kRunLink, kRunButton, kRunTitle, kRunAddress, kRunS
 constexpr int kMargin = 8;
 // The page view shows at most this many words; a huge reply must not stall the UI thread.
 constexpr size_t kMaxRuns = 20000;
+// Frames a document may open; a page with thousands of them gets the first ones only, so
+// that neither requests nor threads pile up.
+constexpr size_t kMaxFramesPerDocument = 64;
 constexpr int kLineGap = 4;
 
 int g_nextBrowserId = 0;
@@ -680,6 +683,7 @@ void BrowserImpl::StartSubframes() {
                                                         : ResolveUrl(mainFrame_->url_, mainFrame_->doc_.baseHref);
   for (auto& item : mainFrame_->doc_.items) {
     if (item.kind != PageItem::kFrame) continue;
+    if (subframes_.size() >= kMaxFramesPerDocument) break;
     CefRefPtr<FrameImpl> f = new FrameImpl(this, ++g_nextFrameId, false, item.text);
     subframes_.push_back(f);
     std::wstring src = Trim(item.href);

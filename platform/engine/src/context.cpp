@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "include/cef_app.h"
@@ -44,8 +45,12 @@ CefRefPtr<CefCommandLine> g_globalLine;
 // once per process, so CefInitialize takes that line over instead of running it again.
 CefApp* g_hookRanFor = nullptr;
 
+// Running workers by a number of their own, and the handles of those that have ended (closed
+// at the next start), so that starting a worker never walks the ones before it.
 std::mutex g_workersMutex;
-std::vector<HANDLE> g_workers;
+std::unordered_map<unsigned, HANDLE> g_workers;
+std::vector<HANDLE> g_endedWorkers;
+unsigned g_nextWorker = 0;
 
 cef_test::FileDialogFunction g_saveDialog;
 cef_test::FileDialogFunction g_openDialog;
@@ -68,6 +73,7 @@ LRESULT CALLBACK TaskWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 struct WorkerStart {
   std::function<void()> work;
+  unsigned number = 0;
 };
 
 unsigned __stdcall WorkerMain(void* param) {
@@ -75,6 +81,12 @@ unsigned __stdcall WorkerMain(void* param) {
   try {
     start->work();
   } catch (...) {
+  }
+  std::lock_guard<std::mutex> lock(g_workersMutex);
+  auto it = g_workers.find(start->number);
+  if (it != g_workers.end()) {  // absent after a shutdown took the list over
+    g_endedWorkers.push_back(it->second);
+    g_workers.erase(it);
   }
   return 0;
 }
@@ -143,22 +155,17 @@ bool PostUiTask(std::function<void()> task) {
 
 bool StartWorker(std::function<void()> work) {
   std::lock_guard<std::mutex> lock(g_workersMutex);
-  // Forget threads that have ended.
-  for (auto it = g_workers.begin(); it != g_workers.end();) {
-    if (WaitForSingleObject(*it, 0) == WAIT_OBJECT_0) {
-      CloseHandle(*it);
-      it = g_workers.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  auto* start = new WorkerStart{std::move(work)};
-  uintptr_t h = _beginthreadex(nullptr, 0, WorkerMain, start, 0, nullptr);
+  for (HANDLE ended : g_endedWorkers) CloseHandle(ended);
+  g_endedWorkers.clear();
+  auto* start = new WorkerStart{std::move(work), ++g_nextWorker};
+  // Suspended until listed: a worker that ends at once must find itself in the list.
+  uintptr_t h = _beginthreadex(nullptr, 0, WorkerMain, start, CREATE_SUSPENDED, nullptr);
   if (!h) {
     delete start;
     return false;
   }
-  g_workers.push_back(reinterpret_cast<HANDLE>(h));
+  g_workers[start->number] = reinterpret_cast<HANDLE>(h);
+  ResumeThread(reinterpret_cast<HANDLE>(h));
   return true;
 }
 
@@ -278,7 +285,10 @@ void CefShutdown() {
   std::vector<HANDLE> workers;
   {
     std::lock_guard<std::mutex> lock(g_workersMutex);
-    workers.swap(g_workers);
+    for (auto& running : g_workers) workers.push_back(running.second);
+    g_workers.clear();
+    for (HANDLE ended : g_endedWorkers) CloseHandle(ended);
+    g_endedWorkers.clear();
   }
   DWORD deadline = GetTickCount() + 2000;
   for (HANDLE h : workers) {

@@ -1,0 +1,184 @@
+// The updater's guards: the silence limit on downloads, the run lock, and the checks on what
+// reaches a message box, a header line or the installer's place.
+#include <gtest/gtest.h>
+
+#include "fixtures/raw_http_server.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "updater/package.h"
+#include "updater/transfer.h"
+
+using testing_fixtures::RawHttpServer;
+using testing_fixtures::RecordedRequest;
+
+namespace {
+
+class ShortStall {
+public:
+    explicit ShortStall(DWORD ms) : saved_(DownloadStallLimitMs()) { DownloadStallLimitMs() = ms; }
+    ~ShortStall() { DownloadStallLimitMs() = saved_; }
+
+private:
+    DWORD saved_;
+};
+
+// Jobs standing in for a download: they differ only in how bytes arrive.
+bool SilentJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) {
+    Sleep(5000);
+    return true;
+}
+
+bool SlowButSteadyJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>* progress) {
+    for (int i = 0; i < 8; ++i) {
+        Sleep(100);
+        if (progress) *progress += 1;
+    }
+    return true;
+}
+
+bool FailingJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) { return false; }
+
+TEST(DownloadWithStallLimit, SilenceFailsSteadyProgressSucceeds) {
+    ShortStall stall(400);
+    EXPECT_FALSE(DownloadWithStallLimit(SilentJob, L"u", L"t"));  // ends long before the job would
+    EXPECT_TRUE(DownloadWithStallLimit(SlowButSteadyJob, L"u", L"t"));  // 800 ms in all, never 400 silent
+    EXPECT_FALSE(DownloadWithStallLimit(FailingJob, L"u", L"t"));
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        dir_ = std::wstring(base) + L"transfer-test-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(dir_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        DeleteFileW((dir_ + L"\\newupgrade").c_str());
+        DeleteFileW((dir_ + L"\\file").c_str());
+        RemoveDirectoryW((dir_ + L"\\folder\\inner").c_str());
+        RemoveDirectoryW((dir_ + L"\\folder").c_str());
+        RemoveDirectoryW(dir_.c_str());
+    }
+    std::wstring dir_;
+};
+
+TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
+    ShortStall stall(1500);
+    RawHttpServer server;
+    struct Row {
+        const char* name;
+        std::string sentFirst;
+    } rows[] = {
+        {"silent", ""},
+        {"headers then nothing", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n"},
+        {"1000 bytes then nothing", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(1000, 'x')},
+    };
+    const std::wstring target = dir_ + L"\\newupgrade";
+    for (const Row& row : rows) {
+        const std::string first = row.sentFirst;
+        server.SetResponder([first](SOCKET s, const RecordedRequest&) {
+            RawHttpServer::SendAll(s, first);
+            RawHttpServer::HoldOpen(s, 5000);
+        });
+        const std::string url = server.Url("/pkg/x.exe");
+        EXPECT_FALSE(DownloadWithStallLimit(DownloadToFile, std::wstring(url.begin(), url.end()), target))
+            << row.name;
+        // The next run can take the target over at once, even while the stalled one holds it.
+        HANDLE next = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, next) << row.name;
+        CloseHandle(next);
+        Sleep(300);  // let the abandoned worker and the fixture connection go
+    }
+}
+
+TEST_F(TempDir, RedirectLoopsEndTheDownload) {
+    RawHttpServer server;
+    server.SetResponder([](SOCKET s, const RecordedRequest& request) {
+        if (request.RequestLine().find("/loop") != std::string::npos) {
+            RawHttpServer::SendAll(s, "HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n");
+        } else if (request.RequestLine().find("/moved") != std::string::npos) {
+            RawHttpServer::SendAll(s, "HTTP/1.1 301 Moved\r\nLocation: /pkg/final.exe\r\nContent-Length: 0\r\n\r\n");
+        } else {
+            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
+        }
+    });
+    const std::wstring target = dir_ + L"\\newupgrade";
+    const std::string loop = server.Url("/loop"), moved = server.Url("/moved");
+    EXPECT_FALSE(DownloadToFile(std::wstring(loop.begin(), loop.end()), target));
+    EXPECT_LE(server.Requests().size(), size_t(kMaxDownloadRedirects + 1));
+    EXPECT_TRUE(DownloadToFile(std::wstring(moved.begin(), moved.end()), target));
+}
+
+TEST_F(TempDir, OnlyPlainFilesCountAsInstallers) {
+    const std::wstring file = dir_ + L"\\file", folder = dir_ + L"\\folder";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    EXPECT_TRUE(IsPlainFile(file));
+    EXPECT_FALSE(IsPlainFile(folder));
+    EXPECT_FALSE(IsPlainFile(dir_ + L"\\absent"));
+
+    ClearNonFile(file);  // a plain file stays
+    EXPECT_TRUE(IsPlainFile(file));
+    CreateDirectoryW((folder + L"\\inner").c_str(), nullptr);
+    ClearNonFile(folder);  // a folder with content stays
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+    RemoveDirectoryW((folder + L"\\inner").c_str());
+    ClearNonFile(folder);  // an empty one makes way
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+}
+
+TEST(UpdaterRunLock, OnePerFolder) {
+    UpdaterRunLock first;
+    ASSERT_TRUE(first.Acquire(L"C:\\lock-test\\A"));
+    // Mutexes are owned per thread: another thread stands in for another updater.
+    auto tryFrom = [](const wchar_t* dir) {
+        bool got = false;
+        std::thread([&] {
+            UpdaterRunLock other;
+            got = other.Acquire(dir);
+        }).join();
+        return got;
+    };
+    EXPECT_FALSE(tryFrom(L"C:\\lock-test\\A"));
+    EXPECT_FALSE(tryFrom(L"c:\\LOCK-TEST\\a"));
+    EXPECT_TRUE(tryFrom(L"C:\\lock-test\\B"));
+    EXPECT_EQ(RunLockName(L"C:\\x"), RunLockName(L"c:\\X"));
+    EXPECT_NE(RunLockName(L"C:\\x"), RunLockName(L"C:\\y"));
+}
+
+TEST(UpdaterRunLock, AbandonedLockIsFree) {
+    std::thread([] {
+        UpdaterRunLock* leaked = new UpdaterRunLock;  // ends its thread holding the mutex, like a killed run
+        EXPECT_TRUE(leaked->Acquire(L"C:\\lock-test\\killed"));
+    }).join();
+    UpdaterRunLock next;
+    EXPECT_TRUE(next.Acquire(L"C:\\lock-test\\killed"));
+}
+
+TEST(ReleaseText, CutAtTheLimitWithoutSplittingAPair) {
+    EXPECT_EQ(L"", ShortenReleaseText(L""));
+    const std::wstring exact(kMaxReleaseTextChars, L'a');
+    EXPECT_EQ(exact, ShortenReleaseText(exact));
+    EXPECT_EQ(exact + L"\x2026", ShortenReleaseText(exact + L"b"));
+    // A surrogate pair across the limit goes whole.
+    std::wstring pair = std::wstring(kMaxReleaseTextChars - 1, L'a') + L"\xD83D\xDE00" + L"tail";
+    EXPECT_EQ(std::wstring(kMaxReleaseTextChars - 1, L'a') + L"\x2026", ShortenReleaseText(pair));
+}
+
+TEST(HasLineBreak, ControlCharactersThatEndAHeaderLine) {
+    EXPECT_FALSE(HasLineBreak("0123abcd"));
+    EXPECT_FALSE(HasLineBreak("tab\there"));
+    EXPECT_TRUE(HasLineBreak("a\rb"));
+    EXPECT_TRUE(HasLineBreak("a\nb"));
+    EXPECT_TRUE(HasLineBreak(std::string("a\0b", 3)));
+}
+
+}  // namespace
