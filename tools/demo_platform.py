@@ -18,8 +18,9 @@ import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-USERS = {"demo": "demo123", "张三": "zhang123", "admin": "admin123"}
-USER_TYPES = {"demo": "1", "张三": "2", "admin": "3"}
+# "plus": the base64 of this password holds "+", "/" and "=", which a query must carry escaped.
+USERS = {"demo": "demo123", "张三": "zhang123", "admin": "admin123", "plus": "plus>>>???"}
+USER_TYPES = {"demo": "1", "张三": "2", "admin": "3", "plus": "1"}
 
 MODULES = [
     ("/dashboard", "工作平台"),
