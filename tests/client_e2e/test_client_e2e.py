@@ -169,6 +169,28 @@ class ClientTest(unittest.TestCase):
         with open(os.path.join(self.folder, "config.bin"), "rb") as f:
             self.assertIn("click_close_exit=true", f.read().decode("utf-16"))
 
+    def test_sign_in_address_carries_names_and_passwords_a_form_decoder_would_misread(self):
+        # Encoded passwords with "+", "/" and "=", and user names with Chinese characters, "&",
+        # "#" and a blank: the first tab still lands on the dashboard, never on the login page.
+        extra = {"a&b #c": "pw+&=#", "李四": "li>>>?"}
+        self.addCleanup(lambda: [demo_platform.USERS.pop(name, None) for name in extra])
+        self.addCleanup(lambda: [demo_platform.USER_TYPES.pop(name, None) for name in extra])
+        for name, password in extra.items():
+            demo_platform.USERS[name] = password
+            demo_platform.USER_TYPES[name] = "1"
+        self.assertIn("+", encoded(demo_platform.USERS["plus"]))
+        for user in ("plus", "李四", "a&b #c"):
+            with self.subTest(user=user):
+                del self.platform.requests[:]
+                self.write_config(user=user, password=demo_platform.USERS[user])
+                client = self.start()
+                self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+                self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")), self.platform.requests)
+                self.assertEqual([], self.requests("/login"))
+                signin = self.requests("/clientlogin")[0]["path"]
+                self.assertIn("&&platform=1", signin)
+                client.kill()
+
     def test_no_login_flag_waits_at_the_dialog(self):
         self.write_config()
         client = self.start("NoLogin")
