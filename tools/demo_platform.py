@@ -58,6 +58,7 @@ class DemoPlatform:
         self.tokens = {}
         self.update_reply = {"status": 20000, "result": {"is_normal": "0"}}
         self.login_override = None  # (status, body bytes) to answer every login with
+        self.get_overrides = {}  # path -> (status, headers, body bytes) answered instead (tests)
         platform = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -117,6 +118,9 @@ class DemoPlatform:
                 self._record()
                 parts = urllib.parse.urlsplit(self.path)
                 path = parts.path
+                if path in platform.get_overrides:
+                    status, headers, body = platform.get_overrides[path]
+                    return self._send(status, body, "application/octet-stream", headers)
                 query = urllib.parse.parse_qs(parts.query.replace("&&", "&"))
                 if path == "/clientlogin":
                     name = (query.get("username") or [""])[0]
