@@ -19,9 +19,20 @@ const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";    // " 下载完�
 // Created before the entry point runs and kept until the process ends.
 CefRefPtr<ClientHandler> g_instance = new ClientHandler();
 
+OpenFileDialogFunction g_openFileDialog = nullptr;
+
+// Room for many chosen files: the folder once, then each name.
+constexpr DWORD kMultipleFilesBuffer = 32768;
+
 }  // namespace
 
 ClientHandler* ClientHandler::Instance() { return g_instance.get(); }
+
+OpenFileDialogFunction SetOpenFileDialogForTesting(OpenFileDialogFunction function) {
+    OpenFileDialogFunction previous = g_openFileDialog;
+    g_openFileDialog = function;
+    return previous;
+}
 
 void SetAsBrowserChild(CefWindowInfo& info, HWND parent, const RECT& place) {
     info.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
@@ -116,20 +127,25 @@ bool ClientHandler::OnFileDialog(CefRefPtr<CefBrowser>, FileDialogMode mode, con
     for (const CefString& filter : accept_filters) filters.push_back(filter.ToWString());
     std::wstring filterText = BuildOpenFileFilter(filters);
 
-    wchar_t file[260] = {};
+    const bool multiple = IsMultipleFileMode(static_cast<int>(mode));
+    std::vector<wchar_t> file(multiple ? kMultipleFilesBuffer : 260, L'\0');
     std::wstring dialogTitle = title.ToWString();
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = mainWindow_;
     ofn.lpstrFilter = filterText.c_str();
     ofn.nFilterIndex = 0;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = 260;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrTitle = dialogTitle.empty() ? nullptr : dialogTitle.c_str();
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (GetOpenFileNameW(&ofn)) {
-        std::vector<CefString> paths{CefString(std::wstring(file))};
-        callback->Continue(0, paths);
+    // Several files come back as the folder followed by the names, which needs the Explorer style.
+    if (multiple) ofn.Flags |= OFN_ALLOWMULTISELECT | OFN_EXPLORER;
+    BOOL chosen = g_openFileDialog ? g_openFileDialog(&ofn) : GetOpenFileNameW(&ofn);
+    if (chosen) {
+        std::vector<CefString> paths;
+        for (const std::wstring& path : ChosenFiles(file.data(), file.size())) paths.push_back(CefString(path));
+        if (!paths.empty()) callback->Continue(0, paths);
     }
     return true;
 }

@@ -1,6 +1,9 @@
 // The one engine client of the process: every browser reports its events here, and the main
 // window finds, shows, loads into and closes browsers through it.
 #pragma once
+#include <windows.h>
+#include <commdlg.h>
+
 #include <list>
 #include <string>
 
@@ -84,6 +87,11 @@ private:
 
     IMPLEMENT_REFCOUNTING(ClientHandler);
 };
+
+// The open-file dialog the client shows (GetOpenFileNameW). Tests put their own in its place
+// (nullptr restores the real one); returns the previous one.
+using OpenFileDialogFunction = BOOL (*)(OPENFILENAMEW* ofn);
+OpenFileDialogFunction SetOpenFileDialogForTesting(OpenFileDialogFunction function);
 
 // Window information of every browser of the client: a visible child of the main window with
 // tab stop, clipping its siblings and children, at `place`.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/escaping.h"
 #include "common/text.h"
 #include "net/http_interface.h"
 
@@ -21,32 +22,6 @@ const char kLoginPath[] = "/platform/encrypt/login";
 const char kLoginHeaders[] = "Content-Type:application/json";
 
 }  // namespace
-
-std::wstring EscapeJsonString(const std::wstring& value) {
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring out;
-    out.reserve(value.size());
-    for (wchar_t c : value) {
-        switch (c) {
-        case L'"': out += L"\\\""; break;
-        case L'\\': out += L"\\\\"; break;
-        case L'\b': out += L"\\b"; break;
-        case L'\f': out += L"\\f"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\t': out += L"\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += L"\\u00";
-                out += kHex[(c >> 4) & 0xF];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out;
-}
 
 std::string BuildLoginBody(const std::wstring& userName, const std::wstring& encodedPassword) {
     // Escaping happens on the wide text: a double-byte character whose second byte looks

@@ -35,10 +35,6 @@ constexpr int kLoginStatusOk = 20000;
 // the object.
 std::string BuildLoginBody(const std::wstring& userName, const std::wstring& encodedPassword);
 
-// The text of a JSON string literal's content for `value` (quotes, backslashes and control
-// characters escaped; everything else unchanged).
-std::wstring EscapeJsonString(const std::wstring& value);
-
 // Reads a decimal number the way the C run-time's atoi does: leading blanks, optional sign,
 // digits; 0 without digits; clamped to the int range on overflow.
 int AtoiLike(const std::string& text);

@@ -10,6 +10,7 @@
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/geometry.h"
+#include "mainframe/module_addresses.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
 #include "mainframe/url_messages.h"
@@ -555,9 +556,7 @@ void MainFrameWnd::CloseTab(int browserId) {
 // Module navigation
 
 void MainFrameWnd::OpenClientLogin() {
-    std::wstring url = serverBaseUrl + L"/clientlogin?username=" + userName + L"&&password=" + encodedPassword +
-                       L"&&platform=1";
-    OpenInNewTab(url);
+    OpenInNewTab(ClientLoginAddress(serverBaseUrl, userName, encodedPassword));
 }
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
@@ -580,12 +579,9 @@ bool MainFrameWnd::OnModuleButton(CControlUI* sender) {
         return true;
     }
     if (name == L"btn_SMIS") {
-        std::wstring url = ShortMessageBaseUrl();
-        if (!loginToken.empty()) {
-            // The token goes to the short-message system once per login.
-            url += L"login?token=" + AnsiToWide(loginToken);
-            loginToken.clear();
-        }
+        // The token goes to the short-message system once per login.
+        std::wstring url = ShortMessageAddress(ShortMessageBaseUrl(), loginToken);
+        loginToken.clear();
         OpenInNewTab(url);
         return true;
     }

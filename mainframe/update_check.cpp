@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/escaping.h"
 #include "common/md5.h"
 #include "common/text.h"
 #include "common/window_handle.h"
@@ -51,7 +52,10 @@ std::wstring UpdaterCommandLine(HWND mainWindow, const std::wstring& serverBaseU
                                 const std::wstring& productVersion) {
     wchar_t handle[16];
     swprintf(handle, 16, L"%d", static_cast<int>(HandleNumber(mainWindow)));
-    return L"{\"MainHwnd\":" + std::wstring(handle) + L",\"url\":\"" + serverBaseUrl +
-           L"/platform/clientversion/findClientVersion\",\"header\":{\"Accept-Point\":\"" + acceptPoint +
-           L"\"},\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"" + productVersion + L"\"}}";
+    // The inserted values are escaped as JSON strings: an address with a quote or a backslash
+    // must not make the updater's document unreadable. Ordinary values come out unchanged.
+    return L"{\"MainHwnd\":" + std::wstring(handle) + L",\"url\":\"" + EscapeJsonString(serverBaseUrl) +
+           L"/platform/clientversion/findClientVersion\",\"header\":{\"Accept-Point\":\"" +
+           EscapeJsonString(acceptPoint) + L"\"},\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"" +
+           EscapeJsonString(productVersion) + L"\"}}";
 }

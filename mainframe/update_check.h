@@ -11,6 +11,6 @@ std::wstring AcceptPointForToday();
 // "%d.%d.%d.%d" of the product version in the module's version resource; "" without one.
 std::wstring GetProductVersion(HINSTANCE module);
 
-// The updater's command line: one JSON document built by plain concatenation.
+// The updater's command line: one JSON document without blanks, its values escaped as JSON strings.
 std::wstring UpdaterCommandLine(HWND mainWindow, const std::wstring& serverBaseUrl, const std::wstring& acceptPoint,
                                 const std::wstring& productVersion);

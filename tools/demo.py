@@ -32,7 +32,7 @@ def encoded(password):
     return text[0] + "D" + text[1:]
 
 
-def prepare(bin_dir, run_dir, auto):
+def prepare(bin_dir, run_dir, auto, user="demo"):
     os.makedirs(run_dir, exist_ok=True)
     for name in ("quorvane.exe", "quorvupdate.exe"):
         shutil.copy2(os.path.join(bin_dir, name), run_dir)
@@ -41,7 +41,8 @@ def prepare(bin_dir, run_dir, auto):
     config = os.path.join(run_dir, "config.bin")
     if auto:
         with open(config, "w", encoding="utf-16") as f:
-            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n" % encoded("demo123"))
+            f.write("[cloud_client]\r\nusername=%s\r\npassword=%s\r\nautologin=true\r\n"
+                    % (user, encoded(demo_platform.USERS[user])))
 
 
 def screenshot(path):
@@ -122,19 +123,22 @@ def main():
     parser.add_argument("--update", nargs=2, metavar=("SETUP_N", "SETUP_N+1"),
                         help="install SETUP_N, then update it to SETUP_N+1 through the updater")
     parser.add_argument("--mandatory", action="store_true", help="with --update: offer the update as mandatory")
+    parser.add_argument("--user", default="demo", choices=sorted(demo_platform.USERS),
+                        help="headless: the demo user to sign in as")
     args = parser.parse_args()
 
     headless = os.environ.get("QUORVANE_DEMO_HEADLESS") == "1"
     if args.update:
         return run_update(args, headless)
     run_dir = os.path.abspath(args.run_dir or os.path.join(args.bin, "..", "demo"))
-    prepare(args.bin, run_dir, auto=headless)
+    prepare(args.bin, run_dir, auto=headless, user=args.user)
     try:
         platform = demo_platform.DemoPlatform(args.port).start()
     except OSError as error:
         print("cannot serve the demo platform on port %d: %s" % (args.port, error))
         return 1
-    print("demo platform: %s   (users: demo / demo123, 张三 / zhang123)" % platform.base_url, flush=True)
+    print("demo platform: %s   (users: demo / demo123, 张三 / zhang123, plus / plus>>>???)" % platform.base_url,
+          flush=True)
     arch = winarch.current_arch()
     print("client architecture: %s" % arch, flush=True)
     client = subprocess.Popen(winarch.command(arch, os.path.join(run_dir, "quorvane.exe")), cwd=run_dir,
@@ -150,8 +154,9 @@ def main():
                 screenshot(args.shot or os.path.join(run_dir, "demo.png"))
                 shot_taken = True
             time.sleep(0.5)
-        signed_in = any(r["path"].startswith("/clientlogin") for r in platform.requests)
-        print("signed in and opened the first tab: %s" % ("yes" if signed_in else "no"))
+        # The sign-in address redirects to the dashboard only when the server accepted it.
+        signed_in = any(r["path"].startswith("/dashboard") for r in platform.requests)
+        print("signed in as %s and opened the dashboard: %s" % (args.user, "yes" if signed_in else "no"))
         print("requests served: %d" % len(platform.requests))
         return 0 if signed_in else 1
     finally:

@@ -22,8 +22,9 @@ import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-USERS = {"demo": "demo123", "张三": "zhang123", "admin": "admin123"}
-USER_TYPES = {"demo": "1", "张三": "2", "admin": "3"}
+# "plus": the base64 of this password holds "+", "/" and "=", which a query must carry escaped.
+USERS = {"demo": "demo123", "张三": "zhang123", "admin": "admin123", "plus": "plus>>>???"}
+USER_TYPES = {"demo": "1", "张三": "2", "admin": "3", "plus": "1"}
 
 MODULES = [
     ("/dashboard", "工作平台"),
@@ -112,6 +113,7 @@ class DemoPlatform:
         self.update_reply = {"status": 20000, "result": {"is_normal": "0"}}
         self.update_offer = None  # an UpdateOffer: the service then answers by the client's version
         self.login_override = None  # (status, body bytes) to answer every login with
+        self.get_overrides = {}  # path -> (status, headers, body bytes) answered instead (tests)
         platform = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -188,6 +190,9 @@ class DemoPlatform:
                 self._record()
                 parts = urllib.parse.urlsplit(self.path)
                 path = parts.path
+                if path in platform.get_overrides:
+                    status, headers, body = platform.get_overrides[path]
+                    return self._send(status, body, "application/octet-stream", headers)
                 query = urllib.parse.parse_qs(parts.query.replace("&&", "&"))
                 if path == "/clientlogin":
                     name = (query.get("username") or [""])[0]

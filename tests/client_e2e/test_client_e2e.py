@@ -15,6 +15,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "updater"))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 import updater_harness as h  # noqa: E402
 import demo_platform  # noqa: E402
+import winarch  # noqa: E402
 
 BIN = os.environ.get("QUORVANE_BIN", "")
 TITLE = "青杉工作台客户端"
@@ -168,6 +169,79 @@ class ClientTest(unittest.TestCase):
         self.assertEqual(MINUS_ONE, client.wait())
         with open(os.path.join(self.folder, "config.bin"), "rb") as f:
             self.assertIn("click_close_exit=true", f.read().decode("utf-16"))
+
+    def test_sign_in_address_carries_names_and_passwords_a_form_decoder_would_misread(self):
+        # Encoded passwords with "+", "/" and "=", and user names with Chinese characters, "&",
+        # "#" and a blank: the first tab still lands on the dashboard, never on the login page.
+        extra = {"a&b #c": "pw+&=#", "李四": "li>>>?"}
+        self.addCleanup(lambda: [demo_platform.USERS.pop(name, None) for name in extra])
+        self.addCleanup(lambda: [demo_platform.USER_TYPES.pop(name, None) for name in extra])
+        for name, password in extra.items():
+            demo_platform.USERS[name] = password
+            demo_platform.USER_TYPES[name] = "1"
+        self.assertIn("+", encoded(demo_platform.USERS["plus"]))
+        for user in ("plus", "李四", "a&b #c"):
+            with self.subTest(user=user):
+                del self.platform.requests[:]
+                self.write_config(user=user, password=demo_platform.USERS[user])
+                client = self.start()
+                self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+                self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")), self.platform.requests)
+                self.assertEqual([], self.requests("/login"))
+                signin = self.requests("/clientlogin")[0]["path"]
+                self.assertIn("&&platform=1", signin)
+                client.kill()
+
+    def click_main(self, hwnd, x, y):
+        point = y << 16 | x
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x200, "--lparam", point)
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x201, "--wparam", 1, "--lparam", point)
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x202, "--lparam", point)
+
+    def test_hostile_download_names_are_saved_as_plain_names_in_documents(self):
+        # Module pages answered with downloads whose suggested names try to leave the folder,
+        # hide behind a device name, reorder their display or overflow the path limit.
+        long_stem = "x" * 350
+        cases = [  # module button, its address, Content-Disposition, expected name
+            ("btn_IMS", 278, "/crm/iframe", 'attachment; filename="..\\..\\..\\windows\\evil.exe"', "evil.exe"),
+            ("btn_OA", 364, "/oa/commercial-manager/index", "attachment; filename=CON", "_CON.zip"),
+            ("btn_CPA", 448, "/work/customer/index", "attachment; filename*=UTF-8''evil%E2%80%AEtxt.exe", "eviltxt.exe"),
+            ("btn_Personal", 622, "/user/space/index", 'attachment; filename="%s.pdf"' % long_stem, None),
+        ]
+        for _, _, path, disposition, _ in cases:
+            self.platform.get_overrides[path] = (200, [("Content-Disposition", disposition)], b"payload\r\n")
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame", pid=client.pid)
+        self.assertIsNotNone(window)
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        time.sleep(1.0)  # maximised by then: the module buttons sit at their places in the caption
+        saved = []
+        for button, x, path, _, expected in cases:
+            with self.subTest(button=button):
+                self.click_main(window["hwnd"], x, 20)
+                dialog = self.wait_window_class("#32770", client.pid, timeout=20)
+                self.assertIsNotNone(dialog, path)
+                h.driver("press", "--hwnd", dialog["hwnd"], "--button", "IDOK")
+                box = h.driver("answer", "--button", "IDOK", "--pid", client.pid, "--timeout", 20000)
+                self.assertTrue(box and box[0].get("text", "").endswith(" 下载完毕"), box)
+                full = box[0]["text"][:-len(" 下载完毕")]
+                self.assertEqual(window["hwnd"], box[0]["owner"])
+                self.assertLessEqual(len(full), 259)
+                folder, name = full.rsplit("\\", 1)
+                self.assertTrue(folder.lower().endswith("\\documents"), full)
+                if expected:
+                    self.assertEqual(expected, name)
+                else:
+                    self.assertTrue(name.startswith("xxx") and name.endswith(".pdf"), name)
+                saved.append(name)
+        documents = os.path.realpath(os.path.join(winarch.prefix(h.ARCH), "drive_c", "users",
+                                                  os.environ.get("USER", "root"), "Documents"))
+        for name in saved:
+            target = os.path.join(documents, name)
+            self.addCleanup(lambda t=target: os.path.exists(t) and os.remove(t))
+            self.assertTrue(os.path.isfile(target), target)
+        client.kill()
 
     def test_no_login_flag_waits_at_the_dialog(self):
         self.write_config()

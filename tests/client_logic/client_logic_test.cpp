@@ -155,7 +155,12 @@ TEST(Geometry, BrowserPlacesAndDpi) {
 
 }  // namespace
 
+#include <json/json.h>
+
 #include "browser/file_filter.h"
+#include "common/escaping.h"
+#include "common/text.h"
+#include "mainframe/module_addresses.h"
 #include "mainframe/update_check.h"
 
 namespace {
@@ -184,15 +189,79 @@ TEST(UpdateCheck, CommandLineDocument) {
     EXPECT_EQ(L"", GetProductVersion(nullptr));
 }
 
+TEST(UpdateCheck, InsertedValuesAreEscapedAsJsonStrings) {
+    // Whatever the configured address holds, the updater reads back exactly that address.
+    for (const std::wstring base : {L"http://srv\"x", L"http://srv\\share", L"http://srv\t\x01", L"http://\x670d\x52a1"}) {
+        std::wstring doc = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<INT_PTR>(42)), base,
+                                              L"0123456789abcdef0123456789abcdef", L"1.0\"3");
+        Json::Value root;
+        ASSERT_TRUE(Json::Reader().parse(WideToUtf8(doc), root)) << WideToUtf8(doc);
+        EXPECT_EQ(WideToUtf8(base) + "/platform/clientversion/findClientVersion", root["url"].asString());
+        EXPECT_EQ("1.0\"3", root["postdata"]["version"].asString());
+        EXPECT_EQ(42, root["MainHwnd"].asInt());
+    }
+}
+
+TEST(Escaping, QueryValuesKeepPlainTextAndEncodeWhatAFormDecoderMisreads) {
+    struct Row {
+        const wchar_t* value;
+        const wchar_t* encoded;
+    } rows[] = {
+        {L"demo", L"demo"},
+        {L"cGx1/cz4=", L"cGx1/cz4="},  // "/" and "=" stay
+        {L"cK4+Pj8/Pw==", L"cK4%2BPj8/Pw=="},
+        {L"a&b#c%d e", L"a%26b%23c%25d%20e"},
+        {L"x y&z=1#frag", L"x%20y%26z=1%23frag"},
+        {L"tab\there\x7f", L"tab%09here%7F"},
+        {L"\x5f20\x4e09", L"%E5%BC%A0%E4%B8%89"},  // 张三 as UTF-8
+        {L"\xd83d\xde00", L"%F0%9F%98%80"},          // a pair, one character
+        {L"", L""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.encoded, EncodeQueryValue(row.value)) << WideToUtf8(row.value);
+    EXPECT_EQ(L"a\\\"b\\n\\u0001", EscapeJsonString(L"a\"b\n\x01"));
+}
+
+TEST(ModuleAddresses, SignInAndShortMessageAddresses) {
+    // A value that needs nothing gives exactly the old address.
+    EXPECT_EQ(L"http://h:1/clientlogin?username=demo&&password=ZDGVtbzEyMw==&&platform=1",
+              ClientLoginAddress(L"http://h:1", L"demo", L"ZDGVtbzEyMw=="));
+    EXPECT_EQ(L"http://h:1/clientlogin?username=a%26b%23%E5%BC%A0&&password=cQGx1cz4%2BPj8/Pw==&&platform=1",
+              ClientLoginAddress(L"http://h:1", L"a&b#\x5f20", L"cQGx1cz4+Pj8/Pw=="));
+    EXPECT_EQ(L"http://h:1/clientlogin?username=&&password=&&platform=1", ClientLoginAddress(L"http://h:1", L"", L""));
+    EXPECT_EQ(L"http://sms/", ShortMessageAddress(L"http://sms/", ""));
+    EXPECT_EQ(L"http://sms/login?token=tok123", ShortMessageAddress(L"http://sms/", "tok123"));
+    EXPECT_EQ(L"http://sms/login?token=x%20y%26z=1%23frag", ShortMessageAddress(L"http://sms/", "x y&z=1#frag"));
+}
+
+std::wstring Filter(std::initializer_list<const wchar_t*> parts) {
+    std::wstring text;
+    for (const wchar_t* part : parts) {
+        text += part;
+        text.push_back(L'\0');
+    }
+    text.push_back(L'\0');
+    return text;
+}
+
 TEST(FileChooser, FiltersFromAcceptedTypes) {
-    std::wstring filter = BuildOpenFileFilter(
-        {L"application/msword", L"application/vnd.openxmlformats-officedocument.wordprocessingml.document"});
-    static const wchar_t kExpected[] = L"自定义文件(.doc,.docx)\0*.doc;*.docx\0所有文件\0*.*\0";
-    EXPECT_EQ(std::wstring(kExpected, sizeof kExpected / sizeof kExpected[0]), filter);
-    // A repeat is skipped; unknown types are taken verbatim with a dot in front.
-    std::wstring dup = BuildOpenFileFilter({L".xls", L"application/vnd.ms-excel", L"image/*"});
-    static const wchar_t kPrefix[] = L"自定义文件(.xls,.image/*)\0*.xls;*.image/*";
-    EXPECT_EQ(0u, dup.find(std::wstring(kPrefix, sizeof kPrefix / sizeof kPrefix[0])));
+    struct Row {
+        std::vector<std::wstring> accept;
+        std::wstring expected;
+    } rows[] = {
+        {{L"application/msword", L"application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+         Filter({L"自定义文件(.doc,.docx)", L"*.doc;*.docx", L"所有文件", L"*.*"})},
+        // A repeat is skipped; an extension without its dot gets one.
+        {{L".xls", L"application/vnd.ms-excel", L"pdf"}, Filter({L"自定义文件(.xls,.pdf)", L"*.xls;*.pdf", L"所有文件", L"*.*"})},
+        // A wildcard stands for every type of its kind in the table.
+        {{L"image/*"}, Filter({L"自定义文件(.bmp,.gif,.jpg,.png)", L"*.bmp;*.gif;*.jpg;*.png", L"所有文件", L"*.*"})},
+        {{L"image/png", L"image/*"}, Filter({L"自定义文件(.png,.bmp,.gif,.jpg)", L"*.png;*.bmp;*.gif;*.jpg", L"所有文件", L"*.*"})},
+        // Nothing usable: all files, never an empty pattern that would end the list.
+        {{}, Filter({L"所有文件(*.*)", L"*.*"})},
+        {{L"font/*"}, Filter({L"所有文件(*.*)", L"*.*"})},
+        {{L"application/x-unknown", L"", L"."}, Filter({L"所有文件(*.*)", L"*.*"})},
+        {{L"application/x-unknown", L".txt"}, Filter({L"自定义文件(.txt)", L"*.txt", L"所有文件", L"*.*"})},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.expected, BuildOpenFileFilter(row.accept)) << row.accept.size();
     // Far too many types: the filter stays within 500 characters and stays well formed.
     std::vector<std::wstring> many;
     for (int i = 0; i < 200; ++i) many.push_back(L".ext" + std::to_wstring(i));
@@ -204,12 +273,71 @@ TEST(FileChooser, FiltersFromAcceptedTypes) {
     EXPECT_FALSE(HandlesFileDialogMode(0x03000002));
     EXPECT_FALSE(HandlesFileDialogMode(0));
     EXPECT_FALSE(HandlesFileDialogMode(0x01000000));
+    EXPECT_FALSE(IsMultipleFileMode(0x03000000));
+    EXPECT_TRUE(IsMultipleFileMode(0x03000001));
 }
 
-TEST(FileChooser, DownloadTargets) {
-    EXPECT_EQ(L"C:\\Docs\\report.zip", DownloadTarget(L"C:\\Docs", L"report"));
-    EXPECT_EQ(L"C:\\Docs\\report.pdf", DownloadTarget(L"C:\\Docs", L"report.pdf"));
+TEST(FileChooser, ChosenFilesFromTheDialogBuffer) {
+    struct Row {
+        std::wstring buffer;
+        std::vector<std::wstring> paths;
+    } rows[] = {
+        {std::wstring(L"C:\\d\\a.txt\0\0", 13), {L"C:\\d\\a.txt"}},
+        {std::wstring(L"C:\\d\0a.txt\0b c.doc\0\0", 21), {L"C:\\d\\a.txt", L"C:\\d\\b c.doc"}},
+        {std::wstring(L"C:\\\0a.txt\0b.txt\0\0", 17), {L"C:\\a.txt", L"C:\\b.txt"}},
+        {std::wstring(L"\0\0", 2), {}},
+        {std::wstring(L"C:\\d\0a.txt\0bbbb", 16), {L"C:\\d\\a.txt", L"C:\\d\\bbbb"}},  // no terminator
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.paths, ChosenFiles(row.buffer.data(), row.buffer.size()));
+}
+
+TEST(FileChooser, DownloadTargetsStayInTheFolderWithUsableNames) {
+    const std::wstring docs = L"C:\\Docs";
+    struct Row {
+        std::wstring suggested;
+        std::wstring target;
+    } rows[] = {
+        {L"report", L"C:\\Docs\\report.zip"},
+        {L"report.pdf", L"C:\\Docs\\report.pdf"},
+        {L"\x62a5\x8868 (1).xlsx", L"C:\\Docs\\\x62a5\x8868 (1).xlsx"},
+        {L"..\\..\\..\\windows\\evil.exe", L"C:\\Docs\\evil.exe"},
+        {L"../../etc/evil.exe", L"C:\\Docs\\evil.exe"},
+        {L"......windowsevil.exe", L"C:\\Docs\\windowsevil.exe"},
+        {L"name. . .", L"C:\\Docs\\name.zip"},
+        {L"evil\x202etxt.exe", L"C:\\Docs\\eviltxt.exe"},
+        {L"a\x200f" L"b\x2066" L"c.pdf", L"C:\\Docs\\abc.pdf"},
+        {L"tab\there\x01.txt", L"C:\\Docs\\tab_here_.txt"},
+        {L"a:b?c*.txt", L"C:\\Docs\\a_b_c_.txt"},
+        {L"CON", L"C:\\Docs\\_CON.zip"},
+        {L"con.txt", L"C:\\Docs\\_con.txt"},
+        {L"Lpt1 .tar.gz", L"C:\\Docs\\_Lpt1 .tar.gz"},
+        {L"COM10.txt", L"C:\\Docs\\COM10.txt"},
+        {L"console.txt", L"C:\\Docs\\console.txt"},
+        {L"", L"C:\\Docs\\download.zip"},
+        {L"...", L"C:\\Docs\\download.zip"},
+        {L"..\\", L"C:\\Docs\\download.zip"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.target, DownloadTarget(docs, row.suggested)) << WideToUtf8(row.suggested);
     EXPECT_EQ(L"\\a.b", DownloadTarget(L"", L"a.b"));
+
+    // Long names: the stem is shortened so that the whole path fits, the extension stays.
+    for (size_t length : {300, 400}) {
+        std::wstring target = DownloadTarget(docs, std::wstring(length, L'x') + L".pdf");
+        EXPECT_EQ(kMaxDownloadPath, target.size());
+        EXPECT_EQ(L"C:\\Docs\\xxx", target.substr(0, 11));
+        EXPECT_EQ(L".pdf", target.substr(target.size() - 4));
+    }
+    // A cut never splits a surrogate pair.
+    std::wstring pairs;
+    for (int i = 0; i < 200; ++i) pairs += L"\xd83d\xde00";
+    std::wstring cut = DownloadTarget(docs, pairs + L".txt");
+    EXPECT_LE(cut.size(), kMaxDownloadPath);
+    EXPECT_FALSE(cut[cut.size() - 5] >= 0xD800 && cut[cut.size() - 5] <= 0xDBFF);
+    // A deep folder leaves the name at most what fits; a name never passes 255 characters.
+    std::wstring deep = L"C:\\" + std::wstring(240, L'd');
+    EXPECT_EQ(L".pdf", DownloadTarget(deep, std::wstring(50, L'n') + L".pdf").substr(kMaxDownloadPath - 4));
+    EXPECT_EQ(kMaxDownloadPath, DownloadTarget(deep, std::wstring(50, L'n') + L".pdf").size());
+    EXPECT_EQ(3u + 255u, DownloadTarget(L"C:", std::wstring(300, L'n') + L".pdf").size());
 }
 
 }  // namespace

@@ -188,8 +188,26 @@ TEST(UrlTest, SuggestsSafeFileNames) {
       {"", L"http://h/", L"", L"download"},
       {"attachment; filename=\"server.txt\"", L"http://h/", L"mine.txt", L"mine.txt"},
       {"attachment; filename=\"\xB1\xA8\xB1\xED.doc\"", L"http://h/", L"", L"\u62A5\u8868.doc"},  // GBK bytes
+      // Hostile names: quoted backslashes still separate paths, no leading dots, no device names,
+      // no reordering marks.
+      {"attachment; filename=\"..\\..\\..\\windows\\evil.exe\"", L"http://h/x", L"", L"evil.exe"},
+      {"attachment; filename=\"a\\\"b.txt\"", L"http://h/x", L"", L"a_b.txt"},
+      {"attachment; filename=\"......windowsevil.exe\"", L"http://h/x", L"", L"windowsevil.exe"},
+      {"attachment; filename=\".hidden. .\"", L"http://h/x", L"", L"hidden"},
+      {"attachment; filename=CON", L"http://h/x", L"", L"_CON"},
+      {"attachment; filename=\"nul.tar.gz\"", L"http://h/x", L"", L"_nul.tar.gz"},
+      {"attachment; filename*=UTF-8''evil%E2%80%AEtxt.exe", L"http://h/x", L"", L"eviltxt.exe"},
+      {"attachment; filename*=UTF-8''a%0Ab%09c.txt", L"http://h/x", L"", L"a_b_c.txt"},
+      {"attachment; filename=\"...\"", L"http://h/x.bin", L"", L"x.bin"},
   };
   for (const Row& r : rows) EXPECT_EQ(SuggestedFileName(r.disposition, r.url, r.preferred), r.expected) << r.disposition;
+  // A name longer than Windows allows keeps its extension and loses the end of its stem.
+  std::string longName = "attachment; filename=\"" + std::string(400, 'x') + ".pdf\"";
+  std::wstring cut = SuggestedFileName(longName, L"http://h/", L"");
+  EXPECT_EQ(kMaxFileNameLength, cut.size());
+  EXPECT_EQ(L".pdf", cut.substr(cut.size() - 4));
+  EXPECT_EQ(L"ab.txt", FitFileName(L"abcdef.txt", 6));
+  EXPECT_EQ(L"abcdef", FitFileName(L"abcdef.verylongextension", 6));
 }
 
 TEST(UrlTest, TellsDownloadsFromPages) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <atomic>
 #include <thread>
 
@@ -56,6 +58,7 @@ const wchar_t kTitle9[] = L"\x4e5d\x4e2a\x5b57\x7684\x6807\x9898\x6587\x672c\x54
 // its modal loop.
 struct MessageBoxWatch {
     std::wstring text, caption;
+    HWND owner = nullptr;
     std::atomic<bool> answered{false};
     std::thread thread;
 
@@ -82,6 +85,7 @@ struct MessageBoxWatch {
                     caption = buf;
                     GetDlgItemTextW(box, 0xFFFF, buf, 512);
                     text = buf;
+                    owner = GetWindow(box, GW_OWNER);
                     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
                     answered = true;
                     return;
@@ -719,6 +723,176 @@ TEST_F(MainWindowTest, UserExitExistsInEveryFrameAndReturnsUndefined) {
     EXPECT_TRUE(g_exits.empty());
     EXPECT_EQ(ClientHandler::Instance()->BrowserCount(), 1u);
     EXPECT_EQ(Count(), 6);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Downloads and the file chooser, through the client's own handler
+
+const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";  // " 下载完毕"
+
+std::wstring TempFile(const wchar_t* name) {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    return std::wstring(base) + name;
+}
+
+// What the engine's save dialog was offered, and where the test lets the file go instead of
+// the user's documents.
+std::wstring g_offeredPath;
+std::wstring g_savePath;
+
+std::wstring DocumentsFolder() {
+    wchar_t documents[800] = {};
+    SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, FALSE);
+    return documents;
+}
+
+class DownloadTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        site_.Attachment("/files/evil",
+                         "attachment; filename*=UTF-8''..%5C..%5C..%5Cwindows%5Cevil%E2%80%AEtxt.exe; "
+                         "filename=\"..\\..\\..\\windows\\evil.exe\"",
+                         "payload\r\n");
+        site_.Attachment("/files/report", "attachment; filename=report", "demo report\r\n");
+        site_.Page("/downloads", "downloads",
+                   "<p><a href=\"/files/evil\">evil</a></p><p><a href=\"/files/report\">report</a></p>");
+        g_savePath = TempFile(L"quorvane_download_test.bin");
+        DeleteFileW(g_savePath.c_str());
+        g_offeredPath.clear();
+    }
+    void TearDown() override {
+        cef_test::SetSaveFileDialog(nullptr);
+        DeleteFileW(g_savePath.c_str());
+        MainWindowTest::TearDown();
+    }
+    // Answers the save dialog: records the offered path, then saves to the test's file or cancels.
+    static void AnswerSaveDialog(bool save) {
+        cef_test::SetSaveFileDialog([save](OPENFILENAMEW* ofn) -> BOOL {
+            g_offeredPath = ofn->lpstrFile;
+            if (!save) return FALSE;
+            wcsncpy(ofn->lpstrFile, g_savePath.c_str(), ofn->nMaxFile - 1);
+            return TRUE;
+        });
+    }
+};
+
+TEST_F(DownloadTest, CompletedDownloadIsAnnouncedByAMessageOwnedByTheMainWindow) {
+    ASSERT_TRUE(Open());
+    int id = ui_harness::OpenTab(frame_, site_.WUrl("/downloads"));
+    AnswerSaveDialog(true);
+    MessageBoxWatch watch;
+    watch.Start();
+    ASSERT_TRUE(cef_test::ClickLinkByText(Browser(id), L"evil"));
+    ASSERT_TRUE(PumpUntil([&] { return watch.answered.load(); }));
+    watch.Join();
+    // The hostile name was offered inside the documents folder, as one plain name.
+    EXPECT_EQ(DocumentsFolder() + L"\\eviltxt.exe", g_offeredPath);
+    EXPECT_EQ(g_savePath + kDownloadDone, watch.text);
+    EXPECT_EQ(kPrompt, watch.caption);
+    EXPECT_EQ(hwnd_, watch.owner);
+    EXPECT_NE(GetFileAttributesW(g_savePath.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DownloadTest, NameWithoutExtensionGetsZipAndACancelledDownloadShowsNothing) {
+    ASSERT_TRUE(Open());
+    int id = ui_harness::OpenTab(frame_, site_.WUrl("/downloads"));
+    AnswerSaveDialog(false);
+    MessageBoxWatch watch;
+    watch.Start();
+    ASSERT_TRUE(cef_test::ClickLinkByText(Browser(id), L"report"));
+    ASSERT_TRUE(PumpUntil([] { return !g_offeredPath.empty(); }));
+    Idle();
+    cef_test::PumpUntil([&] { return watch.answered.load(); }, 3000);  // time for a wrong message to appear
+    EXPECT_FALSE(watch.answered);
+    EXPECT_EQ(DocumentsFolder() + L"\\report.zip", g_offeredPath);
+    EXPECT_EQ(GetFileAttributesW(g_savePath.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The client's open-file dialog, answered by the test.
+struct OpenDialogCall {
+    std::wstring filter;
+    DWORD flags = 0;
+    DWORD maxFile = 0;
+    HWND owner = nullptr;
+    int calls = 0;
+};
+OpenDialogCall g_openCall;
+std::vector<std::wstring> g_chosen;  // [0] the folder, then names; empty = cancel
+
+BOOL AnswerOpenDialog(OPENFILENAMEW* ofn) {
+    ++g_openCall.calls;
+    const wchar_t* f = ofn->lpstrFilter;
+    while (*f) f += wcslen(f) + 1;  // to the second NUL
+    g_openCall.filter.assign(ofn->lpstrFilter, f + 1);
+    g_openCall.flags = ofn->Flags;
+    g_openCall.maxFile = ofn->nMaxFile;
+    g_openCall.owner = ofn->hwndOwner;
+    if (g_chosen.empty()) return FALSE;
+    std::wstring result;
+    for (const std::wstring& part : g_chosen) result += part + L'\0';
+    result += L'\0';
+    if (result.size() > ofn->nMaxFile) return FALSE;
+    std::copy(result.begin(), result.end(), ofn->lpstrFile);
+    return TRUE;
+}
+
+class FileChooserTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        site_.Page("/inputs", "inputs",
+                   "<p><input type=\"file\"></p><p><input type=\"file\" multiple accept=\"image/*,.pdf\"></p>");
+        g_openCall = OpenDialogCall();
+        SetOpenFileDialogForTesting(&AnswerOpenDialog);
+    }
+    void TearDown() override {
+        SetOpenFileDialogForTesting(nullptr);
+        MainWindowTest::TearDown();
+    }
+    static std::wstring Filter(std::initializer_list<const wchar_t*> parts) {
+        std::wstring text;
+        for (const wchar_t* part : parts) text += std::wstring(part) + L'\0';
+        return text + L'\0';
+    }
+};
+
+TEST_F(FileChooserTest, OpenFileRequestsPassEveryChosenPath) {
+    ASSERT_TRUE(Open());
+    int id = ui_harness::OpenTab(frame_, site_.WUrl("/inputs"));
+    CefRefPtr<CefBrowser> browser = Browser(id);
+
+    // One file, no accepted types: all files are offered and the one path arrives.
+    g_chosen = {L"C:\\data\\one.txt"};
+    ASSERT_TRUE(cef_test::ClickFileInput(browser, 0));
+    Idle();
+    EXPECT_EQ(1, g_openCall.calls);
+    EXPECT_EQ(Filter({L"\x6240\x6709\x6587\x4ef6(*.*)", L"*.*"}), g_openCall.filter);
+    EXPECT_EQ(hwnd_, g_openCall.owner);
+    EXPECT_FALSE(g_openCall.flags & OFN_ALLOWMULTISELECT);
+    EXPECT_EQ(cef_test::GetFileInputPaths(browser, 0), std::vector<std::wstring>{L"C:\\data\\one.txt"});
+
+    // Several files: the dialog allows them and the page receives both.
+    g_chosen = {L"C:\\data", L"a.png", L"b c.pdf"};
+    ASSERT_TRUE(cef_test::ClickFileInput(browser, 1));
+    Idle();
+    EXPECT_EQ(2, g_openCall.calls);
+    EXPECT_TRUE(g_openCall.flags & OFN_ALLOWMULTISELECT);
+    EXPECT_TRUE(g_openCall.flags & OFN_EXPLORER);
+    EXPECT_GT(g_openCall.maxFile, 260u);
+    EXPECT_EQ(Filter({L"\x81ea\x5b9a\x4e49\x6587\x4ef6(.bmp,.gif,.jpg,.png,.pdf)", L"*.bmp;*.gif;*.jpg;*.png;*.pdf",
+                      L"\x6240\x6709\x6587\x4ef6", L"*.*"}),
+              g_openCall.filter);
+    EXPECT_EQ(cef_test::GetFileInputPaths(browser, 1),
+              (std::vector<std::wstring>{L"C:\\data\\a.png", L"C:\\data\\b c.pdf"}));
+
+    // Cancelled: the input keeps what it had.
+    g_chosen.clear();
+    ASSERT_TRUE(cef_test::ClickFileInput(browser, 1));
+    Idle();
+    EXPECT_EQ(3, g_openCall.calls);
+    EXPECT_EQ(cef_test::GetFileInputPaths(browser, 1).size(), 2u);
 }
 
 }  // namespace

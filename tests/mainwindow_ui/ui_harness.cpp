@@ -55,6 +55,12 @@ void Site::Redirect(const std::string& path, const std::string& location) {
     routes_[path] = Response(302, "Location: " + location + "\r\n", "");
 }
 
+void Site::Attachment(const std::string& path, const std::string& disposition, const std::string& body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    routes_[path] = Response(200, "Content-Type: application/octet-stream\r\nContent-Disposition: " + disposition + "\r\n",
+                             body);
+}
+
 std::wstring Site::WUrl(const std::string& path) const { return CefString(Url(path)).ToWString(); }
 
 int Site::Count(const std::string& prefix) const {

@@ -23,6 +23,8 @@ public:
     Site();
     void Page(const std::string& path, const std::string& title, const std::string& body);
     void Redirect(const std::string& path, const std::string& location);
+    // A file offered for download under the Content-Disposition value given.
+    void Attachment(const std::string& path, const std::string& disposition, const std::string& body);
     std::string Url(const std::string& path) const { return server_.Url(path); }
     std::wstring WUrl(const std::string& path) const;
     // Requests whose target (path and query) starts with |prefix|.

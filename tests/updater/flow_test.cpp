@@ -188,6 +188,20 @@ TEST(UpdateFlow, MainHwndRoundTripsThroughTheCommandLine) {
     EXPECT_EQ(reinterpret_cast<HWND>(static_cast<intptr_t>(-2)), host.messages[0].owner);
 }
 
+// The client's document for a server address with a quote or a backslash is read back by the
+// updater instead of being refused as unparsable, and the query goes to that very address.
+TEST(UpdateFlow, ClientDocumentWithQuotesAndBackslashesIsRead) {
+    for (const std::wstring base : {L"http://127.0.0.1:9/a\"b", L"http://127.0.0.1:9/a\\b"}) {
+        FakeHost host;
+        host.response = "{\"status\":40000}";
+        std::wstring line = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<intptr_t>(0x10)), base, L"ap", L"1.0");
+        EXPECT_EQ(1, RunFlow(host, line));
+        EXPECT_TRUE(host.messages.empty());
+        EXPECT_EQ(1, host.posts);
+        EXPECT_EQ(std::string(base.begin(), base.end()) + "/platform/clientversion/findClientVersion", host.postedUrl);
+    }
+}
+
 TEST(UpdateFlow, ResponseChecks) {
     const struct {
         std::string response;

@@ -279,7 +279,12 @@ void BrowserImpl::ContinueDownload(std::shared_ptr<DownloadState> state, const s
     return;
   }
   std::wstring path = pathIn;
-  if (path.empty()) path = DefaultDownloadFolder() + L"\\" + state->suggestedName;
+  if (path.empty()) {
+    // The whole path must stay within MAX_PATH, or nothing could be written at all.
+    std::wstring folder = DefaultDownloadFolder();
+    size_t room = folder.size() + 1 < MAX_PATH - 1 ? MAX_PATH - 1 - folder.size() - 1 : 0;
+    path = folder + L"\\" + FitFileName(state->suggestedName, room);
+  }
   if (showDialog) {
     std::vector<wchar_t> buffer(MAX_PATH * 4, L'\0');
     wcsncpy(buffer.data(), path.c_str(), buffer.size() - 1);

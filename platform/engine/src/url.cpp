@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <vector>
 
@@ -210,7 +211,9 @@ bool HeaderParam(const std::string& header, const std::string& name, std::string
     if (v != std::string::npos && header[v] == '"') {
       size_t i = v + 1;
       for (; i < header.size() && header[i] != '"'; ++i) {
-        if (header[i] == '\\' && i + 1 < header.size()) ++i;
+        // Only \" and \\ are escapes, as browsers read them: a backslash before anything else
+        // stays, so "..\..\evil.exe" still shows its path separators to the name check.
+        if (header[i] == '\\' && i + 1 < header.size() && (header[i + 1] == '"' || header[i + 1] == '\\')) ++i;
         val.push_back(header[i]);
       }
       pos = i;
@@ -228,23 +231,55 @@ bool HeaderParam(const std::string& header, const std::string& name, std::string
   return false;
 }
 
+// Characters that change the order in which a name is displayed.
+bool IsBidiFormatting(wchar_t c) {
+  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+bool IsDeviceName(std::wstring stem) {
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (auto& c : stem) c = static_cast<wchar_t>(std::towupper(c));
+  if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$" ||
+      stem == L"CONOUT$" || stem == L"CLOCK$")
+    return true;
+  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+         ((stem[3] >= L'1' && stem[3] <= L'9') || stem[3] == 0xB9 || stem[3] == 0xB2 || stem[3] == 0xB3);
+}
+
 std::wstring SanitizeFileName(std::wstring name) {
   size_t slash = name.find_last_of(L"/\\");
   if (slash != std::wstring::npos) name = name.substr(slash + 1);
   std::wstring out;
   for (wchar_t c : name) {
-    if (c < 0x20 || wcschr(L"<>:\"|?*", c)) {
+    if (IsBidiFormatting(c)) continue;
+    if (c < 0x20 || c == 0x7F || wcschr(L"<>:\"|?*", c)) {
       out.push_back(L'_');
     } else {
       out.push_back(c);
     }
   }
-  while (!out.empty() && (out.back() == L'.' || out.back() == L' ')) out.pop_back();
-  size_t b = out.find_first_not_of(L' ');
-  return b == std::wstring::npos ? std::wstring() : out.substr(b);
+  // No leading dots (hidden or relative names) and no trailing dots or blanks (dropped by Windows).
+  size_t b = out.find_first_not_of(L". ");
+  if (b == std::wstring::npos) return std::wstring();
+  out = out.substr(b, out.find_last_not_of(L". ") - b + 1);
+  if (IsDeviceName(out.substr(0, out.find(L'.')))) out = L"_" + out;
+  return FitFileName(out, kMaxFileNameLength);
 }
 
 }  // namespace
+
+std::wstring FitFileName(const std::wstring& name, size_t room) {
+  if (name.size() <= room || room == 0) return name;
+  size_t dot = name.rfind(L'.');
+  std::wstring ext = dot == std::wstring::npos || dot == 0 ? std::wstring() : name.substr(dot);
+  if (ext.size() + 1 > room) ext.clear();
+  size_t keep = room - ext.size();
+  if (keep > 0 && name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF) --keep;  // whole pairs only
+  std::wstring stem = name.substr(0, keep);
+  while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) stem.pop_back();
+  if (stem.empty()) stem = std::wstring(L"download").substr(0, std::max<size_t>(1, room - ext.size()));
+  return stem + ext;
+}
 
 std::wstring SuggestedFileName(const std::string& cd, const std::wstring& url, const std::wstring& preferred) {
   std::wstring name = SanitizeFileName(preferred);

@@ -20,9 +20,14 @@ std::wstring ResolveUrl(const std::wstring& base, const std::wstring& reference)
 // Scheme of an address ("http", "javascript" ...), lower case; empty when it has none.
 std::wstring UrlScheme(const std::wstring& url);
 // File name offered for a download: the Content-Disposition filename* or filename, else the
-// last path segment of |url|, else "download". Never contains path separators.
+// last path segment of |url|, else "download". Never contains path separators, control or
+// bidirectional-formatting characters, leading dots or trailing dots and blanks; a device name
+// (CON, NUL ...) gets a "_" in front; at most kMaxFileNameLength characters.
 std::wstring SuggestedFileName(const std::string& contentDisposition, const std::wstring& url,
                                const std::wstring& preferred);
+constexpr size_t kMaxFileNameLength = 255;
+// |name| cut to |room| characters by shortening the part before the extension.
+std::wstring FitFileName(const std::wstring& name, size_t room);
 bool IsAttachment(const std::string& contentDisposition);
 std::wstring PercentDecode(const std::wstring& text, bool utf8);
 
