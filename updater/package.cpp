@@ -58,7 +58,7 @@ bool ContentLength(HINTERNET request, ULONGLONG& length) {
 
 }  // namespace
 
-bool DownloadToFile(const std::wstring& url, const std::wstring& target) {
+bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress) {
     wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
@@ -72,7 +72,9 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target) {
     ULONGLONG received = 0;
     std::vector<char> buffer(kDownloadBufferSize);
     bool ok = false;
+    const ULONGLONG total = lengthKnown ? announced : 0;
     for (;;) {
+        if (progress && !progress->OnProgress(received, total)) break;
         DWORD read = 0;
         if (!InternetReadFile(request.get(), buffer.data(), kDownloadBufferSize, &read)) break;
         if (read == 0) {
@@ -118,12 +120,30 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
 HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
 FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner) {
-    if (!DownloadToFile(url, paths.DownloadTarget())) return FetchResult::DownloadFailed;
+                         HWND owner, DownloadProgress* progress, const InstallerSignature* signature) {
+    // Without a usable signature the download could only be thrown away afterwards.
+    if (signature && !signature->WellFormed()) {
+        MessageBoxW(LiveOwner(owner), kSignatureMissingMessage, L"提示", MB_OK);
+        return FetchResult::CheckFailed;
+    }
+    const bool downloaded = DownloadToFile(url, paths.DownloadTarget(), progress);
+    if (progress) {
+        progress->Finished();
+        if (!downloaded && progress->Cancelled()) {
+            DeleteFileW(paths.DownloadTarget().c_str());
+            return FetchResult::Cancelled;
+        }
+    }
+    if (!downloaded) return FetchResult::DownloadFailed;
     const std::wstring installer = paths.Installer();
     MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!CheckPackageMd5(expectedDigest, installer)) {
         MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
+        DeleteFileW(installer.c_str());
+        return FetchResult::CheckFailed;
+    }
+    if (signature && !signature->Verifies(installer)) {
+        MessageBoxW(LiveOwner(owner), kSignatureWrongMessage, L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }

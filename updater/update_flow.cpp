@@ -151,6 +151,11 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     }
 
     const std::string digest = InstallerNameFromUrl(downloadUrl);
+    std::string signature;
+    jsonfield::String(*result, "signature", signature);  // absent: checked (and refused) later
+    host_.NoteOffer(Utf8ToWide(offeredVersion), digest, signature);
+    if (host_.FileExists(installer_) && !host_.PendingInstallerTrusted()) host_.RemoveFile(installer_);
+
     if (isMust == "1") return MandatoryBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest);
     return OptionalBranch(owner, Utf8ToWide(text), Utf8ToWide(downloadUrl), digest,
                           Utf8ToWide(offeredVersion));
@@ -173,6 +178,8 @@ int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std:
         return 1;
     case FetchResult::CheckFailed:
         return -1;
+    case FetchResult::Cancelled:
+        return 1;  // as when the user puts off the installation
     case FetchResult::Ready:
         break;
     }
@@ -194,7 +201,16 @@ int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::
     }
 
     if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
-    if (host_.FetchPackage(url, digest, owner) != FetchResult::Ready) return -1;
+    switch (host_.FetchPackage(url, digest, owner)) {
+    case FetchResult::Cancelled:
+        // Stopping the download declines this version.
+        host_.WriteDeclinedVersion(versionFile_, offeredVersion);
+        return 1;
+    case FetchResult::Ready:
+        break;
+    default:
+        return -1;
+    }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"delete");
     return -1;
 }
