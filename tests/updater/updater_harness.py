@@ -139,6 +139,7 @@ class Service:
         self.files = {}
         self.broken = set()
         self.gates = {}
+        self.transfers = []  # (seconds from first to last byte sent, bytes) per complete download
         self.requests = []
         self.lock = threading.Lock()
         service = self
@@ -193,8 +194,11 @@ class Service:
                     self.wfile.flush()
                     gate.wait(120)
                     view = view[len(data) // 2:]
+                began = time.perf_counter()
                 for start in range(0, len(view), 1 << 20):
                     self.wfile.write(view[start:start + (1 << 20)])
+                with service.lock:
+                    service.transfers.append((time.perf_counter() - began, len(view)))
 
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.server.daemon_threads = True
