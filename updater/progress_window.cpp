@@ -4,7 +4,7 @@
 #include <shobjidl.h>
 
 #include <atomic>
-#include <cstdio>
+#include <cwchar>
 
 #include "common/handles.h"
 
