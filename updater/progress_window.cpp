@@ -11,8 +11,10 @@
 namespace {
 
 constexpr UINT WM_PROGRESS_FINISH = WM_APP + 1;
+constexpr UINT WM_PROGRESS_SHOW = WM_APP + 2;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr int kBarRange = 1000;
+constexpr ULONGLONG kTaskbarFallbackMs = 1000;
 
 enum ControlId { kIdHeading = 100, kIdBar, kIdReceived, kIdSpeed };
 
@@ -65,6 +67,8 @@ struct ProgressWindow::State {
     std::atomic<ULONGLONG> received{0};
     std::atomic<ULONGLONG> total{0};
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> show{false};
     std::atomic<HWND> hwnd{nullptr};
     wil::unique_handle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
@@ -85,6 +89,7 @@ struct View {
     wil::unique_hgdiobj bold;
     ITaskbarList3* taskbar = nullptr;
     bool taskbarTried = false;
+    ULONGLONG shownAt = 0;
     UINT taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarButtonCreated");
     SpeedMeter meter;
     ULONGLONG shownReceived = ~0ULL;
@@ -103,7 +108,7 @@ void SetTextIfChanged(HWND control, const std::wstring& text) {
 
 // The taskbar may not exist (no shell running); then the window works without it.
 void ConnectTaskbar(View& view) {
-    if (view.taskbar || view.taskbarTried) return;
+    if (view.taskbarTried) return;
     view.taskbarTried = true;
     ITaskbarList3* list = nullptr;
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
@@ -213,8 +218,12 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     }
     if (!view) return DefWindowProcW(hwnd, message, wparam, lparam);
     if (message == view->taskbarCreatedMessage && message != 0) {
-        view->taskbarTried = false;  // the shell (re)started: connect again
+        // The shell made (or, after a restart of its own, remade) the window's button.
+        if (view->taskbar) view->taskbar->Release();
+        view->taskbar = nullptr;
+        view->taskbarTried = false;
         ConnectTaskbar(*view);
+        view->shownReceived = ~0ULL;  // show the state on the new button at the next tick
         return 0;
     }
     switch (message) {
@@ -224,7 +233,10 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         return 0;
     case WM_TIMER:
         if (wparam == kRefreshTimer) {
-            ConnectTaskbar(*view);
+            // Where the shell never announces the button, connect anyway once the download has
+            // run a while: making the taskbar object costs more than a short download takes.
+            if (!view->shownAt) return 0;
+            if (GetTickCount64() - view->shownAt >= kTaskbarFallbackMs) ConnectTaskbar(*view);
             Refresh(*view);
         }
         return 0;
@@ -233,6 +245,13 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         return 0;
     case WM_CLOSE:  // the title bar's close box asks the same as Cancel
         Cancel(*view);
+        return 0;
+    case WM_PROGRESS_SHOW:
+        if (!view->shownAt) {
+            view->shownAt = GetTickCount64();
+            ShowWindow(hwnd, SW_SHOWNORMAL);
+            UpdateWindow(hwnd);
+        }
         return 0;
     case WM_PROGRESS_FINISH:
         DestroyWindow(hwnd);
@@ -268,17 +287,16 @@ DWORD WINAPI ProgressThread(LPVOID param) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     HWND hwnd = nullptr;
-    if (RegisterProgressClass()) {
+    // A download that ended before the window was up needs none.
+    if (!view.state->finished && RegisterProgressClass()) {
         hwnd = CreateWindowExW(WS_EX_APPWINDOW, ProgressWindow::kClassName, ProgressWindow::kTitle,
                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                                440, 180, nullptr, nullptr, GetModuleHandleW(nullptr), &view);
     }
-    if (hwnd) {
-        ShowWindow(hwnd, SW_SHOWNORMAL);
-        UpdateWindow(hwnd);
-    }
     view.state->hwnd = hwnd;
     SetEvent(view.state->ready.get());
+    // Asked to show before the handle was published: OnProgress could not post it.
+    if (hwnd && view.state->show) PostMessageW(hwnd, WM_PROGRESS_SHOW, 0, 0);
     if (hwnd) {
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -299,33 +317,39 @@ DWORD WINAPI ProgressThread(LPVOID param) {
 
 }  // namespace
 
+// The window is made (hidden) at once, while the download is still connecting, so that its
+// set-up does not take from the transfer; it shows when the first bytes are due.
 ProgressWindow::ProgressWindow(std::wstring version) : state_(std::make_shared<State>()) {
     state_->version = std::move(version);
+    Open();
 }
 
 ProgressWindow::~ProgressWindow() { Finished(); }
 
 void ProgressWindow::Open() {
-    opened_ = true;
     if (!state_->ready) return;
     auto* handed = new std::shared_ptr<State>(state_);
+    // The download does not wait for the window to come up.
     thread_ = CreateThread(nullptr, 0, ProgressThread, handed, 0, nullptr);
-    if (!thread_) {
-        delete handed;
-        return;  // the download goes on without a window
-    }
-    WaitForSingleObject(state_->ready.get(), 10000);
+    if (!thread_) delete handed;  // the download goes on without a window
 }
 
 bool ProgressWindow::OnProgress(ULONGLONG received, ULONGLONG total) {
     state_->total = total;
     state_->received = received;
-    if (!opened_) Open();
+    if (!shown_) {
+        shown_ = true;
+        state_->show = true;
+        if (HWND hwnd = state_->hwnd) PostMessageW(hwnd, WM_PROGRESS_SHOW, 0, 0);
+    }
     return !state_->cancelled;
 }
 
 void ProgressWindow::Finished() {
     if (!thread_) return;
+    state_->finished = true;
+    // Either the thread saw the flag and made no window, or the window exists once it is ready.
+    WaitForSingleObject(state_->ready.get(), 10000);
     if (HWND hwnd = state_->hwnd) PostMessageW(hwnd, WM_PROGRESS_FINISH, 0, 0);
     // The thread only pumps its window's messages; should it not end, the process still can,
     // since the state it uses is shared.

@@ -1,6 +1,6 @@
 // The updater's one window of its own: the download's progress with a Cancel button, also shown
 // on the taskbar button. It lives on a thread of its own so that it stays responsive while the
-// download blocks the updater's main thread, and it exists only while a download runs.
+// download blocks the updater's main thread, and it is shown only while a download runs.
 #pragma once
 #include <windows.h>
 
@@ -59,5 +59,5 @@ private:
 
     std::shared_ptr<State> state_;
     HANDLE thread_ = nullptr;
-    bool opened_ = false;
+    bool shown_ = false;
 };

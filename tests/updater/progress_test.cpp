@@ -151,7 +151,16 @@ HWND OwnProgressWindow() {
     while ((found = FindWindowExW(nullptr, found, ProgressWindow::kClassName, nullptr)) != nullptr) {
         DWORD pid = 0;
         GetWindowThreadProcessId(found, &pid);
-        if (pid == GetCurrentProcessId()) return found;
+        if (pid == GetCurrentProcessId() && IsWindowVisible(found)) return found;
+    }
+    return nullptr;
+}
+
+// The window comes up on its own thread while the download goes on; bounded wait for it.
+HWND WaitForProgressWindow() {
+    for (int i = 0; i < 500; ++i) {
+        if (HWND hwnd = OwnProgressWindow()) return hwnd;
+        Sleep(20);
     }
     return nullptr;
 }
@@ -169,9 +178,8 @@ TEST(ProgressWindow, ShowsTheDownloadAndCancels) {
     ProgressWindow window(L"2.0.0.1");
     EXPECT_EQ(nullptr, OwnProgressWindow());  // nothing before the download starts
     ASSERT_TRUE(window.OnProgress(0, 3 << 20));
-    HWND hwnd = OwnProgressWindow();
+    HWND hwnd = WaitForProgressWindow();
     ASSERT_NE(nullptr, hwnd);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_EQ(ProgressWindow::kTitle, TextOf(hwnd));
     // Unowned, so that it has a taskbar button of its own.
     EXPECT_EQ(nullptr, GetWindow(hwnd, GW_OWNER));
@@ -193,10 +201,20 @@ TEST(ProgressWindow, ShowsTheDownloadAndCancels) {
     window.Finished();  // twice is harmless
 }
 
+TEST(ProgressWindow, DownloadOverBeforeTheWindowIsUp) {
+    for (int i = 0; i < 5; ++i) {
+        ProgressWindow window(L"1.0");
+        ASSERT_TRUE(window.OnProgress(0, 10));
+        ASSERT_TRUE(window.OnProgress(10, 10));
+        window.Finished();
+        EXPECT_EQ(nullptr, OwnProgressWindow());
+    }
+}
+
 TEST(ProgressWindow, CloseBoxCancelsToo) {
     ProgressWindow window(L"3.0");
     ASSERT_TRUE(window.OnProgress(0, 0));
-    HWND hwnd = OwnProgressWindow();
+    HWND hwnd = WaitForProgressWindow();
     ASSERT_NE(nullptr, hwnd);
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(hwnd));  // stays until the download has stopped

@@ -139,7 +139,10 @@ class Service:
         self.files = {}
         self.broken = set()
         self.gates = {}
-        self.transfers = []  # (seconds from first to last byte sent, bytes) per complete download
+        self.rates = {}  # name -> bytes per second the file is paced at
+        # Per complete download: (seconds from first to last byte sent, bytes, and the same for
+        # the last three quarters alone, when the receiver's start-up is over).
+        self.transfers = []
         self.requests = []
         self.lock = threading.Lock()
         service = self
@@ -195,10 +198,20 @@ class Service:
                     gate.wait(120)
                     view = view[len(data) // 2:]
                 began = time.perf_counter()
+                quarter = None
                 for start in range(0, len(view), 1 << 20):
+                    if quarter is None and start >= len(view) // 4:
+                        quarter = (time.perf_counter(), start)
                     self.wfile.write(view[start:start + (1 << 20)])
+                    rate = service.rates.get(name)
+                    if rate:
+                        ahead = began + (start + (1 << 20)) / rate - time.perf_counter()
+                        if ahead > 0:
+                            time.sleep(ahead)
+                ended = time.perf_counter()
+                quarter = quarter or (began, 0)
                 with service.lock:
-                    service.transfers.append((time.perf_counter() - began, len(view)))
+                    service.transfers.append((ended - began, len(view), ended - quarter[0], len(view) - quarter[1]))
 
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.server.daemon_threads = True
@@ -214,10 +227,13 @@ class Service:
     def query_url(self):
         return self.base + QUERY_PATH
 
-    def add_file(self, data, name=None, ext=".exe", broken=False, gate=None):
-        """Serves `data`; returns its download URL (named by its MD5 unless `name` is given)."""
+    def add_file(self, data, name=None, ext=".exe", broken=False, gate=None, rate=None):
+        """Serves `data`; returns its download URL (named by its MD5 unless `name` is given).
+        `rate` paces the body at that many bytes per second."""
         name = (name or md5_hex(data)) + ext
         self.files[name] = data
+        if rate:
+            self.rates[name] = rate
         if broken:
             self.broken.add(name)
         if gate is not None:
