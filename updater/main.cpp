@@ -64,7 +64,10 @@ public:
         std::unique_ptr<InstallerSignature> signature;
         if (signed_) signature = std::make_unique<InstallerSignature>(key_, signature_);
         std::unique_ptr<ProgressWindow> window;
-        if (kProgressWindow) window = std::make_unique<ProgressWindow>(version_);
+        // No window for a download that an unusable signature rules out beforehand.
+        if (kProgressWindow && (!signature || signature->WellFormed())) {
+            window = std::make_unique<ProgressWindow>(version_);
+        }
         return ::FetchPackage(paths_, url, expectedDigest, owner, window.get(), signature.get());
     }
     void StartInstaller(const std::wstring& parameters) override { ::StartInstaller(paths_, parameters); }

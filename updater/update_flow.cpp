@@ -152,7 +152,7 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
 
     const std::string digest = InstallerNameFromUrl(downloadUrl);
     std::string signature;
-    jsonfield::String(*result, "signature", signature);  // absent: checked (and refused) later
+    jsonfield::String(*result, "signature", signature);  // absent: empty, which a signed build refuses
     host_.NoteOffer(Utf8ToWide(offeredVersion), digest, signature);
     if (host_.FileExists(installer_) && !host_.PendingInstallerTrusted()) host_.RemoveFile(installer_);
 
