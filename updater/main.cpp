@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 
 #include "common/handles.h"
 #include "net/http_interface.h"
 #include "updater/package.h"
+#include "updater/progress_window.h"
+#include "updater/signature.h"
 #include "updater/transfer.h"
 #include "updater/update_flow.h"
 
@@ -16,9 +19,31 @@
 
 namespace {
 
+// A build made with a publisher key (QUORVANE_UPDATE_PUBLIC_KEY in CMake) starts only installers
+// signed with its private key; a build without one checks the digest alone.
+#ifdef QUORVANE_UPDATE_PUBLIC_KEY_HEX
+constexpr char kPublicKeyHex[] = QUORVANE_UPDATE_PUBLIC_KEY_HEX;
+static_assert(sizeof(kPublicKeyHex) == 129, "the public key is the 128 hex digits of X and Y");
+#else
+constexpr char kPublicKeyHex[] = "";
+#endif
+
+// Builds measuring what the progress window costs leave it out.
+#ifdef QUORVANE_UPDATER_NO_PROGRESS_WINDOW
+constexpr bool kProgressWindow = false;
+#else
+constexpr bool kProgressWindow = true;
+#endif
+
 class Win32UpdaterHost : public UpdaterHost {
 public:
-    explicit Win32UpdaterHost(UpdaterPaths& paths) : paths_(paths) {}
+    explicit Win32UpdaterHost(UpdaterPaths& paths) : paths_(paths) {
+        if (kPublicKeyHex[0] != '\0') {
+            // A key that does not parse refuses every installer rather than none.
+            signed_ = true;
+            if (!PublicKeyFromHex(kPublicKeyHex, key_)) key_.fill(0);
+        }
+    }
 
     int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override {
         return MessageBoxW(LiveOwner(owner), text.c_str(), caption.c_str(), type);
@@ -41,12 +66,38 @@ public:
                                    versionFile.c_str());
     }
     FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest, HWND owner) override {
-        return ::FetchPackage(paths_, url, expectedDigest, owner);
+        std::unique_ptr<InstallerSignature> signature;
+        if (signed_) signature = std::make_unique<InstallerSignature>(key_, signature_);
+        std::unique_ptr<ProgressWindow> window;
+        // No window for a download that an unusable signature rules out beforehand.
+        if (kProgressWindow && (!signature || signature->WellFormed())) {
+            window = std::make_unique<ProgressWindow>(version_);
+        }
+        return ::FetchPackage(paths_, url, expectedDigest, owner, window.get(), signature.get());
     }
     void StartInstaller(const std::wstring& parameters) override { ::StartInstaller(paths_, parameters); }
 
+    void NoteOffer(const std::wstring& version, const std::string& digest, const std::string& signature) override {
+        version_ = version;
+        digest_ = digest;
+        signature_ = signature;
+    }
+    // An installer left from an earlier run is started without a download, so in a signed build
+    // it has to pass the same checks as a fresh one against what the service offers now.
+    bool PendingInstallerTrusted() override {
+        if (!signed_) return true;
+        const InstallerSignature signature(key_, signature_);
+        const std::wstring installer = paths_.Installer();
+        return signature.WellFormed() && CheckPackageMd5(digest_, installer) && signature.Verifies(installer);
+    }
+
 private:
     UpdaterPaths& paths_;
+    bool signed_ = false;
+    PublicKey key_{};
+    std::wstring version_;
+    std::string digest_;
+    std::string signature_;
     HttpInterface http_{HttpFlavor::Updater()};
 };
 

@@ -60,8 +60,12 @@ bool ContentLength(HINTERNET request, ULONGLONG& length) {
 
 }  // namespace
 
-bool DownloadToFile(const std::wstring& url, const std::wstring& target,
-                    std::atomic<unsigned long long>* progress) {
+bool DownloadToFile(const std::wstring& url, const std::wstring& target, std::atomic<unsigned long long>* counter) {
+    return DownloadToFile(url, target, nullptr, counter);
+}
+
+bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress,
+                    std::atomic<unsigned long long>* counter) {
     // Shared, so that a run that hangs or is killed mid-download never keeps the next one
     // from truncating the file.
     wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -83,7 +87,9 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target,
     ULONGLONG received = 0;
     std::vector<char> buffer(kDownloadBufferSize);
     bool ok = false;
+    const ULONGLONG total = lengthKnown ? announced : 0;
     for (;;) {
+        if (progress && !progress->OnProgress(received, total)) break;
         DWORD read = 0;
         if (!InternetReadFile(request.get(), buffer.data(), kDownloadBufferSize, &read)) break;
         if (read == 0) {
@@ -96,7 +102,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target,
         DWORD written = 0;
         if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
         received += read;
-        if (progress) *progress += read;
+        if (counter) *counter += read;
     }
     // File first, then the URL handle, then the session.
     file.reset();
@@ -130,13 +136,36 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
 HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
 FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner) {
-    if (!DownloadWithStallLimit(DownloadToFile, url, paths.DownloadTarget())) return FetchResult::DownloadFailed;
+                         HWND owner, DownloadProgress* progress, const InstallerSignature* signature) {
+    // Without a usable signature the download could only be thrown away afterwards.
+    if (signature && !signature->WellFormed()) {
+        MessageBoxW(LiveOwner(owner), kSignatureMissingMessage, L"提示", MB_OK);
+        return FetchResult::CheckFailed;
+    }
+    const std::wstring target = paths.DownloadTarget();
+    const bool downloaded = DownloadWithStallLimit(
+        [&url, &target](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
+            return DownloadToFile(url, target, relay, counter);
+        },
+        progress);
+    if (progress) {
+        progress->Finished();
+        if (!downloaded && progress->Cancelled()) {
+            DeleteFileW(target.c_str());
+            return FetchResult::Cancelled;
+        }
+    }
+    if (!downloaded) return FetchResult::DownloadFailed;
     const std::wstring installer = paths.Installer();
     ClearNonFile(installer);  // a link or an empty folder in the installer's place
     MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!CheckPackageMd5(expectedDigest, installer)) {
         MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
+        DeleteFileW(installer.c_str());
+        return FetchResult::CheckFailed;
+    }
+    if (signature && !signature->Verifies(installer)) {
+        MessageBoxW(LiveOwner(owner), kSignatureWrongMessage, L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+#include "updater/download_progress.h"
+#include "updater/signature.h"
 #include "updater/update_flow.h"
 
 // The updater's folder D and the download target P, each worked out once.
@@ -29,10 +31,12 @@ constexpr DWORD kDownloadBufferSize = 1000000;
 constexpr DWORD kDownloadFlags = 0x84000002;  // RELOAD | NO_CACHE_WRITE | TRANSFER_BINARY
 
 // Stores the body found at `url` in `target` (truncated first). False on any failure,
-// including a body that ends before its announced length; a partial file stays. `progress`,
-// when given, counts the bytes received.
+// including a body that ends before its announced length, and when `progress` asks to stop;
+// a partial file stays. `counter`, when given, counts the bytes received (for the stall watch).
 bool DownloadToFile(const std::wstring& url, const std::wstring& target,
-                    std::atomic<unsigned long long>* progress = nullptr);
+                    std::atomic<unsigned long long>* counter = nullptr);
+bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress,
+                    std::atomic<unsigned long long>* counter = nullptr);
 
 // True when the file's MD5 digest equals `expected` (same length, letters in any case).
 bool CheckPackageMd5(const std::string& expected, const std::wstring& path);
@@ -41,6 +45,14 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path);
 // the box is shown at all.
 HWND LiveOwner(HWND owner);
 
+// Messages of a signature that does not hold; the file is not started and is deleted.
+constexpr const wchar_t* kSignatureMissingMessage = L"更新服务没有提供有效的安装包签名,将在下次重新更新";
+constexpr const wchar_t* kSignatureWrongMessage = L"安装包签名校验失败,将在下次重新更新";
+
+// Download, move into place and check. With `signature`, the installer must also carry the
+// publisher's signature; with `progress`, the download reports to it and can be cancelled, which
+// removes the partial download.
 FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner);
+                         HWND owner, DownloadProgress* progress = nullptr,
+                         const InstallerSignature* signature = nullptr);
 void StartInstaller(UpdaterPaths& paths, const std::wstring& parameters);

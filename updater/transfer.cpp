@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -70,11 +71,33 @@ HINTERNET OpenUrlFollowingRedirects(HINTERNET session, const std::wstring& url, 
 
 namespace {
 
-struct DownloadState {
-    DownloadJob download = nullptr;
-    std::wstring url;
-    std::wstring target;
-    std::atomic<unsigned long long> progress{0};
+// Forwards to the caller's progress until the caller stops waiting for the worker.
+class ProgressRelay : public DownloadProgress {
+public:
+    explicit ProgressRelay(DownloadProgress* target) : target_(target) {}
+    bool OnProgress(ULONGLONG received, ULONGLONG total) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return target_ ? target_->OnProgress(received, total) : false;
+    }
+    void Finished() override {}  // the caller says so itself once it stops waiting
+    bool Cancelled() const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return target_ && target_->Cancelled();
+    }
+    void Detach() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        target_ = nullptr;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    DownloadProgress* target_;
+};
+
+struct ReportingState {
+    ReportingDownloadJob download;
+    std::shared_ptr<ProgressRelay> relay;
+    std::atomic<unsigned long long> counter{0};
     std::atomic<bool> done{false};
     std::atomic<bool> result{false};
 };
@@ -82,30 +105,39 @@ struct DownloadState {
 }  // namespace
 
 bool DownloadWithStallLimit(DownloadJob download, const std::wstring& url, const std::wstring& target) {
-    auto state = std::make_shared<DownloadState>();
-    state->download = download;
-    state->url = url;
-    state->target = target;
+    return DownloadWithStallLimit(
+        [download, url, target](DownloadProgress*, std::atomic<unsigned long long>* counter) {
+            return download(url, target, counter);
+        },
+        nullptr);
+}
+
+bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* progress) {
+    auto state = std::make_shared<ReportingState>();
+    state->download = std::move(download);
+    state->relay = std::make_shared<ProgressRelay>(progress);
     std::thread worker;
     try {
         worker = std::thread([state] {
-            state->result = state->download(state->url, state->target, &state->progress);
+            state->result = state->download(state->relay.get(), &state->counter);
             state->done = true;
         });
     } catch (const std::exception&) {
-        return download(url, target, nullptr);  // no thread to spare: plain download
+        return state->download(progress, nullptr);  // no thread to spare: plain download
     }
 
     unsigned long long seen = 0;
     ULONGLONG lastProgress = GetTickCount64();
     while (!state->done) {
         Sleep(50);
-        const unsigned long long now = state->progress;
+        const unsigned long long now = state->counter;
         if (now != seen) {
             seen = now;
             lastProgress = GetTickCount64();
-        } else if (GetTickCount64() - lastProgress >= DownloadStallLimitMs()) {
-            // The worker keeps its own reference to the state and dies with the process.
+        } else if (GetTickCount64() - lastProgress >= DownloadStallLimitMs() || state->relay->Cancelled()) {
+            // Silence, or a Cancel while a read is blocked: the worker keeps its own reference to
+            // the state and dies with the process; it no longer reaches `progress`.
+            state->relay->Detach();
             worker.detach();
             return false;
         }

@@ -6,7 +6,10 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
+
+#include "updater/download_progress.h"
 
 // Silence after which a download counts as failed, in milliseconds; tests shorten it.
 constexpr DWORD kDownloadStallMs = 60000;
@@ -30,6 +33,12 @@ std::wstring ResolveLocationW(const std::wstring& base, const std::wstring& loca
 using DownloadJob = bool (*)(const std::wstring& url, const std::wstring& target,
                              std::atomic<unsigned long long>* progress);
 bool DownloadWithStallLimit(DownloadJob download, const std::wstring& url, const std::wstring& target);
+
+// The same for a job that also reports to `progress` (which may be null). The job sees a relay
+// that forwards to `progress` only while this call waits, so a worker left behind never touches
+// it afterwards; a Cancel through `progress` ends the wait at once.
+using ReportingDownloadJob = std::function<bool(DownloadProgress* relay, std::atomic<unsigned long long>* counter)>;
+bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* progress);
 
 // Held for the whole run: only one updater works on the files of a folder at a time.
 class UpdaterRunLock {

@@ -154,6 +154,11 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     }
 
     const std::string digest = InstallerNameFromUrl(downloadUrl);
+    std::string signature;
+    jsonfield::String(*result, "signature", signature);  // absent: empty, which a signed build refuses
+    host_.NoteOffer(Utf8ToWide(offeredVersion), digest, signature);
+    if (host_.FileExists(installer_) && !host_.PendingInstallerTrusted()) host_.RemoveFile(installer_);
+
     // A message box lays out a huge text for many seconds before it appears.
     const std::wstring shownText = ShortenReleaseText(Utf8ToWide(text));
     if (isMust == "1") return MandatoryBranch(owner, shownText, Utf8ToWide(downloadUrl), digest);
@@ -178,6 +183,8 @@ int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std:
         return 1;
     case FetchResult::CheckFailed:
         return -1;
+    case FetchResult::Cancelled:
+        return 1;  // as when the user puts off the installation
     case FetchResult::Ready:
         break;
     }
@@ -199,7 +206,16 @@ int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::
     }
 
     if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
-    if (host_.FetchPackage(url, digest, owner) != FetchResult::Ready) return -1;
+    switch (host_.FetchPackage(url, digest, owner)) {
+    case FetchResult::Cancelled:
+        // Stopping the download declines this version.
+        host_.WriteDeclinedVersion(versionFile_, offeredVersion);
+        return 1;
+    case FetchResult::Ready:
+        break;
+    default:
+        return -1;
+    }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"delete");
     return -1;
 }

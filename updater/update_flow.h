@@ -5,7 +5,7 @@
 
 #include <string>
 
-enum class FetchResult { DownloadFailed, CheckFailed, Ready };
+enum class FetchResult { DownloadFailed, CheckFailed, Ready, Cancelled };
 
 // Everything the flow does to the outside world.
 class UpdaterHost {
@@ -25,6 +25,14 @@ public:
     virtual FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest,
                                      HWND owner) = 0;
     virtual void StartInstaller(const std::wstring& parameters) = 0;
+
+    // What the reply says about the offered installer beyond its URL: the version, the digest
+    // and the publisher's signature ("" when the reply has none). Told before either branch.
+    virtual void NoteOffer(const std::wstring& /*version*/, const std::string& /*digest*/,
+                           const std::string& /*signature*/) {}
+    // Whether an installer left by an earlier run may still be started; one that may not is
+    // removed and the offer is downloaded afresh.
+    virtual bool PendingInstallerTrusted() { return true; }
 };
 
 class UpdateFlow {

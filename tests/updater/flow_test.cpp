@@ -393,4 +393,95 @@ TEST(UpdateFlow, OptionalAccepted) {
     }
 }
 
+// A host whose pending installer may fail the checks of a signed build.
+class CheckingHost : public FakeHost {
+public:
+    void NoteOffer(const std::wstring& version, const std::string& digest, const std::string& signature) override {
+        notes.push_back(version + L"|" + std::wstring(digest.begin(), digest.end()) + L"|" +
+                        std::wstring(signature.begin(), signature.end()));
+    }
+    bool PendingInstallerTrusted() override {
+        ++trustChecks;
+        return trusted;
+    }
+    bool trusted = true;
+    int trustChecks = 0;
+    std::vector<std::wstring> notes;
+};
+
+TEST(UpdateFlow, OfferDetailsReachTheHost) {
+    const struct {
+        const char* member;
+        const wchar_t* noted;
+    } rows[] = {
+        {"", L"2.0.0.1|ABCDEF0123456789abcdef0123456789|"},
+        {",\"signature\":\"c2ln\"", L"2.0.0.1|ABCDEF0123456789abcdef0123456789|c2ln"},
+        {",\"signature\":64", L"2.0.0.1|ABCDEF0123456789abcdef0123456789|"},  // not text: none
+    };
+    for (const auto& row : rows) {
+        CheckingHost host;
+        std::string reply = Reply("\"1\"", "\"0\"");
+        reply.insert(reply.size() - 2, row.member);
+        host.response = reply;
+        RunFlow(host);
+        ASSERT_EQ(1u, host.notes.size()) << row.member;
+        EXPECT_EQ(row.noted, host.notes[0]);
+        EXPECT_EQ(0, host.trustChecks);  // nothing pending, nothing to check
+    }
+}
+
+TEST(UpdateFlow, PendingInstallerIsStartedOnlyWhileTrusted) {
+    const struct {
+        const char* isMust;
+        bool trusted;
+        int exitCode;
+        int fetches;
+        std::vector<std::wstring> starts;
+    } rows[] = {
+        {"\"1\"", true, -1, 0, {L""}},
+        {"\"0\"", true, -1, 0, {L"delete"}},
+        // Refused: removed, and the offer is fetched and asked about as if nothing were pending.
+        {"\"1\"", false, 1, 1, {L""}},
+        {"\"0\"", false, -1, 1, {L"delete"}},
+    };
+    for (const auto& row : rows) {
+        CheckingHost host;
+        host.response = Reply("\"1\"", row.isMust);
+        host.files.insert(kE);
+        host.trusted = row.trusted;
+        host.answers = {IDYES, IDYES};
+        EXPECT_EQ(row.exitCode, RunFlow(host)) << row.isMust << row.trusted;
+        EXPECT_EQ(1, host.trustChecks);
+        EXPECT_EQ(row.fetches, host.fetches);
+        EXPECT_EQ(row.starts, host.starts);
+    }
+}
+
+TEST(UpdateFlow, CancelledDownloadEndsLikeADeclinedUpdate) {
+    const struct {
+        const char* isMust;
+        std::vector<std::wstring> texts;
+        bool versionRecorded;
+    } rows[] = {
+        {"\"1\"", {L"notes 将进行后台下载更新"}, false},
+        {"\"0\"", {L"notes 是否进行更新?"}, true},
+    };
+    for (const auto& row : rows) {
+        FakeHost host;
+        host.response = Reply("\"1\"", row.isMust);
+        host.files.insert(kV);
+        host.answers = {IDYES};
+        host.fetchResult = FetchResult::Cancelled;
+        EXPECT_EQ(1, RunFlow(host)) << row.isMust;
+        std::vector<std::wstring> texts;
+        for (const Message& m : host.messages) texts.push_back(m.text);
+        EXPECT_EQ(row.texts, texts);
+        EXPECT_EQ(row.versionRecorded, host.files.count(kV) == 1);
+        if (row.versionRecorded) {
+            EXPECT_EQ(L"2.0.0.1", host.declined);
+        }
+        EXPECT_TRUE(host.starts.empty());
+    }
+}
+
 }  // namespace

@@ -415,5 +415,160 @@ class Texts(UpdaterCase):
                 self.assertBox(boxes[0], "更新提示", shown, buttons=(6, 7))
 
 
+SIGNATURE_MISSING = "更新服务没有提供有效的安装包签名,将在下次重新更新"
+SIGNATURE_WRONG = "安装包签名校验失败,将在下次重新更新"
+
+
+class Progress(UpdaterCase):
+    """The download's window: what it shows, that it goes with the download, and Cancel."""
+
+    def gated_installer(self, size=3 << 20):
+        data = self.installer + os.urandom(size - len(self.installer))
+        gate = threading.Event()
+        self.addCleanup(gate.set)
+        return data, self.service.add_file(data, gate=gate), gate
+
+    def test_window_follows_the_download(self):
+        data, url, gate = self.gated_installer()
+        self.service.reply = h.offer(url, is_must="1", version="2.3.0.9")
+        seen = {}
+
+        def watch(pid):
+            view = h.ProgressView(pid)
+            seen["window"] = view.window
+            seen["received"] = view.wait_text(102, "/ 3.0 MB")
+            seen["heading"] = view.controls()[100]["text"]
+            gate.set()
+
+        code, boxes = self.upd.run(self.cmd(), ["IDOK"], then=watch, more_answers=["IDNO"])
+        self.assertEqual(1, code)
+        self.assertEqual("正在下载更新", seen["window"]["title"])
+        self.assertEqual(0, seen["window"]["owner"])  # its own taskbar button
+        self.assertEqual("正在下载新版本 2.3.0.9", seen["heading"])
+        self.assertRegex(seen["received"], r"^已下载 .+ / 3\.0 MB（\d+%）$")
+
+    def test_no_window_when_the_question_comes(self):
+        data, url, gate = self.gated_installer()
+        self.service.reply = h.offer(url, is_must="1")
+        left = []
+
+        def release_and_check(pid):
+            h.ProgressView(pid)
+            gate.set()
+            question = h.driver("read-msgbox", "--pid", pid, "--timeout", 60000, timeout=90)
+            left.extend(h.progress_windows(pid))
+            self.assertEqual("升级版本下载完成是否现在更新?", question[0]["text"])
+
+        code, boxes = self.upd.run(self.cmd(), ["IDOK"], then=release_and_check, more_answers=["IDNO"])
+        self.assertEqual(1, code)
+        self.assertEqual([], left)
+        with open(self.upd.E, "rb") as f:
+            self.assertEqual(h.md5_hex(data), h.md5_hex(f.read()))
+
+    def test_cancel_ends_like_a_declined_update(self):
+        # Mandatory: as when the installation is put off (exit 1, no V); optional: as when the
+        # update is declined (exit 1, the offered version recorded).
+        rows = [("1", ["IDOK"], False), ("0", ["IDYES"], True)]
+        for is_must, answers, recorded in rows:
+            with self.subTest(is_must=is_must):
+                data, url, gate = self.gated_installer()
+                self.service.reply = h.offer(url, is_must=is_must, version="2.0.0.5")
+
+                def cancel(pid):
+                    h.ProgressView(pid).cancel()
+
+                # The read stays blocked at the gate until the run is over: Cancel must not wait
+                # for it.
+                try:
+                    code, boxes = self.upd.run(self.cmd(), answers, then=cancel)
+                finally:
+                    gate.set()
+                self.assertEqual(1, code)
+                self.assertEqual(len(answers), len(boxes))
+                self.assertFalse(os.path.exists(self.upd.P))
+                self.assertFalse(os.path.exists(self.upd.E))
+                self.assertEqual(recorded, os.path.exists(self.upd.V))
+                if recorded:
+                    self.assertIn("version=2.0.0.5", self.upd.read_version_file())
+                self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+
+@unittest.skipUnless(os.path.exists(h.SIGNED_UPDATER), "no signed updater in this build (openssl missing)")
+class Signed(UpdaterCase):
+    """The updater built with a publisher key: only installers signed with its private key run."""
+
+    def setUp(self):
+        super().setUp()
+        self.upd.cleanup()
+        self.upd = h.UpdaterRun(h.SIGNED_UPDATER)
+        self.addCleanup(self.upd.cleanup)
+
+    def test_good_signature(self):
+        url = self.service.add_file(self.installer)
+        signature = h.sign(self.installer)
+        rows = [("1", ["IDOK", "IDYES"], 1, ""), ("0", ["IDYES", "IDYES"], MINUS_ONE, "delete")]
+        for is_must, answers, expected, params in rows:
+            with self.subTest(is_must=is_must):
+                if os.path.exists(self.upd.E):
+                    os.remove(self.upd.E)
+                # The .sig file as the release step wrote it; a line end added on the way is harmless.
+                self.service.reply = h.offer(url, is_must=is_must, signature=signature + "\n")
+                code, boxes = self.upd.run(self.cmd(), answers)
+                self.assertEqual(expected, code)
+                self.assertEqual("升级版本下载完成是否现在更新?", boxes[-1]["text"])
+        self.assertEqual(["", "delete"], [r["params"] for r in self.upd.installer_runs(2)])
+
+    def test_refused_signatures(self):
+        tampered = bytearray(self.installer)
+        tampered[-1] ^= 0x01
+        tampered = bytes(tampered)
+        good_url = self.service.add_file(self.installer)
+        # Served under the tampered file's own MD5, so only the signature can tell.
+        tampered_url = self.service.add_file(tampered)
+        good = h.sign(self.installer)
+        rows = [
+            ("missing", good_url, None, SIGNATURE_MISSING, False),
+            ("empty", good_url, "", SIGNATURE_MISSING, False),
+            ("not text", good_url, 12345, SIGNATURE_MISSING, False),
+            ("malformed", good_url, "AAAA" + good[4:40], SIGNATURE_MISSING, False),
+            ("wrong key", good_url, h.sign(self.installer, key="other"), SIGNATURE_WRONG, True),
+            ("tampered file", tampered_url, good, SIGNATURE_WRONG, True),
+            ("bit flipped", good_url, good[:10] + ("A" if good[10] != "A" else "B") + good[11:], SIGNATURE_WRONG,
+             True),
+        ]
+        for name, url, signature, message, downloads in rows:
+            for is_must, answers in (("1", ["IDOK", "IDOK"]), ("0", ["IDYES", "IDOK"])):
+                with self.subTest(case=name, is_must=is_must):
+                    self.service.requests.clear()
+                    self.service.reply = h.offer(url, is_must=is_must, signature=signature)
+                    code, boxes = self.upd.run(self.cmd(), answers)
+                    self.assertEqual(MINUS_ONE, code)
+                    self.assertBox(boxes[-1], "提示", message)
+                    self.assertEqual(downloads, bool(self.service.downloads()))
+                    self.assertFalse(os.path.exists(self.upd.E))
+                    self.assertFalse(os.path.exists(self.upd.P))
+        self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+    def test_pending_installer_must_verify_too(self):
+        signature = h.sign(self.installer)
+        url = self.service.add_file(self.installer)
+        # Verifies: started at once as before, nothing downloaded.
+        self.upd.put_pending_installer()
+        self.service.reply = h.offer(url, is_must="0", signature=signature)
+        self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
+        self.assertEqual(["delete"], [r["params"] for r in self.upd.installer_runs()])
+        self.assertEqual([], self.service.downloads())
+        # Does not verify (left from another offer): removed, and the offer is fetched afresh.
+        with open(self.upd.E, "wb") as f:
+            f.write(self.installer + b"older build")
+        self.service.reply = h.offer(url, is_must="1", signature=signature)
+        code, boxes = self.upd.run(self.cmd(), ["IDOK", "IDNO"])
+        self.assertEqual(1, code)
+        self.assertBox(boxes[0], "更新提示", "修复了若干问题 将进行后台下载更新")
+        self.assertEqual(1, len(self.service.downloads()))
+        with open(self.upd.E, "rb") as f:
+            self.assertEqual(self.installer, f.read())
+
+
 if __name__ == "__main__":
     unittest.main()

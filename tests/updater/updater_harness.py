@@ -24,6 +24,11 @@ INSTALLER = os.path.join(BIN, "updater_fixture_installer.exe")
 # The updater built with waits that QUORVANE_TEST_WAIT_MS shortens (never shipped).
 UPDATER_TESTWAITS = os.path.join(BIN, "quorvupdate_testwaits.exe")
 TEST_WAIT_MS = 2000  # connect, send and receive; a download may be silent for twice as long
+# Built with the public half of test-keys/release.pem, which the build made for the tests.
+SIGNED_UPDATER = os.path.join(BIN, "quorvupdate_signed.exe")
+KEYS = os.path.join(os.path.dirname(BIN.rstrip("/")), "test-keys")
+SIGN_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "sign_installer.py")
+PROGRESS_CLASS = "QuorvUpdateProgress"
 
 QUERY_PATH = "/platform/clientversion/findClientVersion"
 ACCEPT_POINT = "0123456789abcdef0123456789abcdef"
@@ -39,6 +44,18 @@ def wine(program, *args):
 
 def md5_hex(data):
     return hashlib.md5(data).hexdigest()
+
+
+def sign(data, key="release"):
+    """The signature the release step makes for `data` with a test key: base64 of r||s."""
+    with tempfile.TemporaryDirectory(prefix="quorvupdate-sign-") as work:
+        path = os.path.join(work, "installer.exe")
+        with open(path, "wb") as f:
+            f.write(data)
+        subprocess.run([sys.executable, SIGN_TOOL, "sign", os.path.join(KEYS, key + ".pem"), path], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(path + ".sig", encoding="ascii") as f:
+            return f.read()
 
 
 def styled_body(members):
@@ -119,12 +136,18 @@ class HostWindow:
 class Service:
     """Answers the update query with `reply` (bytes or a JSON-able value) and serves the files in
     `files` under /pkg/<name>. A file registered through `add_broken` announces its full length
-    but the connection closes after half of it. Every request is kept in `requests`."""
+    but the connection closes after half of it; one registered with a `gate` (an Event) sends
+    half, then waits for the gate to open before the rest. Every request is kept in `requests`."""
 
     def __init__(self):
         self.reply = b""
         self.files = {}
         self.broken = set()
+        self.gates = {}
+        self.rates = {}  # name -> bytes per second the file is paced at
+        # Per complete download: (seconds from first to last byte sent, bytes, and the same for
+        # the last three quarters alone, when the receiver's start-up is over).
+        self.transfers = []
         self.requests = []
         self.lock = threading.Lock()
         service = self
@@ -173,8 +196,27 @@ class Service:
                     self.close_connection = True
                     return
                 view = memoryview(data)
-                for start in range(0, len(data), 1 << 20):
+                gate = service.gates.get(name)
+                if gate is not None:
+                    self.wfile.write(view[: len(data) // 2])
+                    self.wfile.flush()
+                    gate.wait(120)
+                    view = view[len(data) // 2:]
+                began = time.perf_counter()
+                quarter = None
+                for start in range(0, len(view), 1 << 20):
+                    if quarter is None and start >= len(view) // 4:
+                        quarter = (time.perf_counter(), start)
                     self.wfile.write(view[start:start + (1 << 20)])
+                    rate = service.rates.get(name)
+                    if rate:
+                        ahead = began + (start + (1 << 20)) / rate - time.perf_counter()
+                        if ahead > 0:
+                            time.sleep(ahead)
+                ended = time.perf_counter()
+                quarter = quarter or (began, 0)
+                with service.lock:
+                    service.transfers.append((ended - began, len(view), ended - quarter[0], len(view) - quarter[1]))
 
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.server.daemon_threads = True
@@ -190,12 +232,17 @@ class Service:
     def query_url(self):
         return self.base + QUERY_PATH
 
-    def add_file(self, data, name=None, ext=".exe", broken=False):
-        """Serves `data`; returns its download URL (named by its MD5 unless `name` is given)."""
+    def add_file(self, data, name=None, ext=".exe", broken=False, gate=None, rate=None):
+        """Serves `data`; returns its download URL (named by its MD5 unless `name` is given).
+        `rate` paces the body at that many bytes per second."""
         name = (name or md5_hex(data)) + ext
         self.files[name] = data
+        if rate:
+            self.rates[name] = rate
         if broken:
             self.broken.add(name)
+        if gate is not None:
+            self.gates[name] = gate
         return self.base + "/pkg/" + name
 
     def queries(self):
@@ -297,10 +344,10 @@ def free_port():
 class UpdaterRun:
     """A private copy of the updater in its own folder D, so V, P and E belong to one test."""
 
-    def __init__(self, short_waits=False):
+    def __init__(self, program=UPDATER, short_waits=False):
         self.dir = tempfile.mkdtemp(prefix="quorvupdate-e2e-")
         self.exe = os.path.join(self.dir, "quorvupdate.exe")
-        shutil.copy(UPDATER_TESTWAITS if short_waits else UPDATER, self.exe)
+        shutil.copy(UPDATER_TESTWAITS if short_waits else program, self.exe)
         self.V = os.path.join(self.dir, "version.bin")
         self.P = os.path.join(self.dir, "newupgrade")
         self.E = self.P + ".exe"
@@ -320,10 +367,11 @@ class UpdaterRun:
         with open(self.V, "rb") as f:
             return f.read().decode("gbk")
 
-    def run(self, command_line, answers=(), settle=20):
+    def run(self, command_line, answers=(), settle=20, then=None, more_answers=()):
         """Starts the updater with exactly `command_line` (None: no parameters at all), answers
         the expected message boxes in order ((button) per box) and returns (exit code as Windows
-        reports it, [message boxes as read]). A box beyond the expected ones fails the run."""
+        reports it, [message boxes as read]). A box beyond the expected ones fails the run.
+        `then(pid)`, when given, runs after `answers`, followed by `more_answers`."""
         args = []
         if command_line is not None:
             args_file = os.path.join(self.dir, "cmdline-%d.txt" % threading.get_ident())
@@ -345,6 +393,13 @@ class UpdaterRun:
                     raise AssertionError("expected message box %d not answered: %r (so far %r)"
                                          % (len(boxes) + 1, got, boxes))
                 boxes.append(got[0])
+            if then is not None:
+                then(pid)
+                for button in more_answers:
+                    got = driver("answer", "--pid", pid, "--button", button, "--timeout", 60000, timeout=90)
+                    if not got or "error" in got[0]:
+                        raise AssertionError("expected message box not answered: %r (so far %r)" % (got, boxes))
+                    boxes.append(got[0])
             try:
                 out, _ = proc.communicate(timeout=settle)
             except subprocess.TimeoutExpired:
@@ -384,6 +439,41 @@ def command_line(url, hwnd, version="1.0.3.12", accept_point=ACCEPT_POINT):
             '"postdata":{"type":"quorvane_client","version":"%s"}}' % (signed, url, accept_point, version))
 
 
-def offer(url, is_must="1", text="修复了若干问题", version="2.0.0.1", is_normal="1"):
-    return {"status": 20000, "result": {"is_normal": is_normal, "is_must": is_must, "text": text,
-                                        "url": url, "version": version}}
+def offer(url, is_must="1", text="修复了若干问题", version="2.0.0.1", is_normal="1", signature=None):
+    result = {"is_normal": is_normal, "is_must": is_must, "text": text, "url": url, "version": version}
+    if signature is not None:
+        result["signature"] = signature
+    return {"status": 20000, "result": result}
+
+
+class ProgressView:
+    """The updater's progress window, found and read through the UI driver."""
+
+    def __init__(self, pid, timeout=30000):
+        found = driver("wait-window", "--pid", pid, "--class", PROGRESS_CLASS, "--timeout", timeout, timeout=60)
+        if not found or "error" in found[0]:
+            raise AssertionError("no progress window: %r" % found)
+        self.window = found[0]
+        self.hwnd = self.window["hwnd"]
+
+    def controls(self):
+        return {c["id"]: c for c in driver("children", "--hwnd", self.hwnd)}
+
+    def wait_text(self, control_id, fragment, timeout=30):
+        deadline = time.time() + timeout
+        text = None
+        while time.time() < deadline:
+            text = self.controls().get(control_id, {}).get("text")
+            if text and fragment in text:
+                return text
+            time.sleep(0.1)
+        raise AssertionError("control %d never showed %r (last %r)" % (control_id, fragment, text))
+
+    def cancel(self):
+        got = driver("press", "--hwnd", self.hwnd, "--button", "2")
+        if not got or "error" in got[0]:
+            raise AssertionError("Cancel not pressed: %r" % got)
+
+
+def progress_windows(pid):
+    return driver("list", "--pid", pid, "--class", PROGRESS_CLASS)

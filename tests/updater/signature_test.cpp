@@ -1,0 +1,141 @@
+// Installer signatures: the text forms of key and signature, and CNG's verdict on a signature
+// made by openssl for a known message.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "updater/signature.h"
+
+namespace {
+
+// Made once with tools/sign_installer.py (private key discarded): the signature of kMessage.
+const char kKeyHex[] =
+    "928de784fcbbb130ef5cb6c02f566062b22e05616355995ec6a4e23e327b83f9"
+    "999c208e96b328441153fad279b012e950ce63e0415aa1abaeccd2314683a37d";
+const char kOtherKeyHex[] =
+    "c44fd1f6ade8db59245e64238efd3de139557068b69d27fc6cc61e5eabd42b56"
+    "0dccf00eeaf8a46fcb64d452129fbb7ac3664b4a49f4667bb83d4906130a52ce";
+const char kMessage[] = "quorvane installer";
+const char kSignature[] = "+G85YAhFmF96Lwf8DLdJqqjqsfPqgKQEAEXbDbkrfcQ8jYwXeYReS3ghOt12PFJ3t0GPz38pIvZnTyyNYiXjiA==";
+const unsigned char kMessageSha256[32] = {0xba, 0xec, 0xe3, 0xd2, 0x26, 0xe4, 0xff, 0x1b, 0xa0, 0x3f, 0x35,
+                                          0x29, 0x31, 0x48, 0xeb, 0xa1, 0x2e, 0x2f, 0x57, 0x8e, 0xa6, 0x54,
+                                          0x88, 0xb7, 0xae, 0x5a, 0x6b, 0xa8, 0x5f, 0xc2, 0xb9, 0x03};
+
+std::wstring WriteTemp(const std::string& content) {
+    wchar_t dir[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"sig", 0, name);
+    HANDLE h = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(h);
+    return name;
+}
+
+PublicKey Key(const char* hex) {
+    PublicKey key{};
+    EXPECT_TRUE(PublicKeyFromHex(hex, key));
+    return key;
+}
+
+TEST(Signature, PublicKeyText) {
+    PublicKey key{};
+    EXPECT_TRUE(PublicKeyFromHex(kKeyHex, key));
+    EXPECT_EQ(0x92, key[0]);
+    EXPECT_EQ(0x7d, key[63]);
+    std::string upper = kKeyHex;
+    for (char& c : upper) c = static_cast<char>(toupper(c));
+    EXPECT_TRUE(PublicKeyFromHex(upper, key));
+    const std::string full = kKeyHex;
+    for (const std::string& bad : {full.substr(1), full + "0", full.substr(0, 127) + "g", std::string()}) {
+        EXPECT_FALSE(PublicKeyFromHex(bad, key)) << bad;
+    }
+}
+
+TEST(Signature, Base64Text) {
+    const std::string good = kSignature;
+    RawSignature raw{};
+    ASSERT_TRUE(SignatureFromBase64(good, raw));
+    EXPECT_EQ(0xf8, raw[0]);
+    EXPECT_EQ(0x88, raw[63]);
+    // As read from a .sig file with a line end, or padded by a careless service.
+    EXPECT_TRUE(SignatureFromBase64(good + "\r\n", raw));
+    EXPECT_TRUE(SignatureFromBase64(" \t" + good + "\n", raw));
+
+    std::string nonzeroTail = good;
+    nonzeroTail[85] = 'B';  // "iA==" holds the last byte; "iB==" sets one of the unused bits
+    const std::string rows[] = {
+        "",
+        good.substr(0, 86),                  // padding missing
+        good.substr(0, 87),                  // one "=" short
+        good + "=",                          // too long
+        good.substr(0, 84),                  // 63 bytes
+        good.substr(0, 40) + " " + good.substr(41),  // blank inside
+        good.substr(0, 10) + "-" + good.substr(11),  // URL-safe alphabet
+        good.substr(0, 86) + "A=",           // "=" must close the text
+        nonzeroTail,
+        "not a signature",
+    };
+    for (const std::string& bad : rows) EXPECT_FALSE(SignatureFromBase64(bad, raw)) << bad;
+}
+
+TEST(Signature, VerifiesWithTheSystemCrypto) {
+    RawSignature signature{};
+    ASSERT_TRUE(SignatureFromBase64(kSignature, signature));
+    Sha256Digest digest{};
+    std::copy(std::begin(kMessageSha256), std::end(kMessageSha256), digest.begin());
+    EXPECT_TRUE(VerifyDigestSignature(Key(kKeyHex), digest, signature));
+    EXPECT_FALSE(VerifyDigestSignature(Key(kOtherKeyHex), digest, signature));
+
+    for (size_t at : {size_t(0), size_t(31), size_t(32), size_t(63)}) {
+        RawSignature flipped = signature;
+        flipped[at] ^= 0x01;
+        EXPECT_FALSE(VerifyDigestSignature(Key(kKeyHex), digest, flipped)) << at;
+    }
+    Sha256Digest otherDigest = digest;
+    otherDigest[5] ^= 0x80;
+    EXPECT_FALSE(VerifyDigestSignature(Key(kKeyHex), otherDigest, signature));
+    // A point that is not on the curve is refused by the import, never trusted.
+    PublicKey offCurve = Key(kKeyHex);
+    offCurve[63] ^= 0x01;
+    EXPECT_FALSE(VerifyDigestSignature(offCurve, digest, signature));
+}
+
+TEST(Signature, InstallerFiles) {
+    const std::wstring good = WriteTemp(kMessage);
+    const std::wstring tampered = WriteTemp(std::string(kMessage) + " ");
+    Sha256Digest digest{};
+    ASSERT_TRUE(Sha256OfFile(good, digest));
+    EXPECT_TRUE(std::equal(digest.begin(), digest.end(), std::begin(kMessageSha256)));
+
+    const InstallerSignature signature(Key(kKeyHex), kSignature);
+    EXPECT_TRUE(signature.WellFormed());
+    EXPECT_TRUE(signature.Verifies(good));
+    EXPECT_FALSE(signature.Verifies(tampered));
+    EXPECT_FALSE(signature.Verifies(good + L".missing"));
+    EXPECT_FALSE(Sha256OfFile(good + L".missing", digest));
+
+    const InstallerSignature missing(Key(kKeyHex), "");
+    EXPECT_FALSE(missing.WellFormed());
+    EXPECT_FALSE(missing.Verifies(good));
+    EXPECT_FALSE(InstallerSignature(Key(kOtherKeyHex), kSignature).Verifies(good));
+    DeleteFileW(good.c_str());
+    DeleteFileW(tampered.c_str());
+}
+
+TEST(Signature, Sha256OfLargeFileSpansBlocks) {
+    // Across several read blocks; the digest of a million "a" is a published test value.
+    const std::wstring file = WriteTemp(std::string(1000000, 'a'));
+    Sha256Digest digest{};
+    ASSERT_TRUE(Sha256OfFile(file, digest));
+    const unsigned char expected[32] = {0xcd, 0xc7, 0x6e, 0x5c, 0x99, 0x14, 0xfb, 0x92, 0x81, 0xa1, 0xc7,
+                                        0xe2, 0x84, 0xd7, 0x3e, 0x67, 0xf1, 0x80, 0x9a, 0x48, 0xa4, 0x97,
+                                        0x20, 0x0e, 0x04, 0x6d, 0x39, 0xcc, 0xc7, 0x11, 0x2c, 0xd0};
+    EXPECT_TRUE(std::equal(digest.begin(), digest.end(), std::begin(expected)));
+    DeleteFileW(file.c_str());
+}
+
+}  // namespace

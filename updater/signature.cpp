@@ -1,0 +1,138 @@
+#include "updater/signature.h"
+
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/handles.h"
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+struct AlgorithmTraits {
+    static BCRYPT_ALG_HANDLE invalid() { return nullptr; }
+    static void close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct KeyTraits {
+    static BCRYPT_KEY_HANDLE invalid() { return nullptr; }
+    static void close(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
+};
+struct HashTraits {
+    static BCRYPT_HASH_HANDLE invalid() { return nullptr; }
+    static void close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
+};
+using unique_alg = wil::unique_any<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
+using unique_key = wil::unique_any<BCRYPT_KEY_HANDLE, KeyTraits>;
+using unique_hash = wil::unique_any<BCRYPT_HASH_HANDLE, HashTraits>;
+
+bool Succeeded(NTSTATUS status) { return status >= 0; }
+
+}  // namespace
+
+bool PublicKeyFromHex(const std::string& hex, PublicKey& key) {
+    if (hex.size() != key.size() * 2) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const int high = HexValue(hex[2 * i]);
+        const int low = HexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        key[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}
+
+bool SignatureFromBase64(const std::string& text, RawSignature& signature) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    // 64 bytes are 21 full groups and one group holding a single byte: 88 characters, "==" last.
+    constexpr size_t kLength = 88;
+    if (end - begin != kLength || text[end - 1] != '=' || text[end - 2] != '=') return false;
+    std::vector<unsigned char> bytes;
+    bytes.reserve(66);
+    unsigned bits = 0;
+    int count = 0;
+    for (size_t i = begin; i < end - 2; ++i) {
+        const int value = Base64Value(text[i]);
+        if (value < 0) return false;
+        bits = (bits << 6) | static_cast<unsigned>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes.push_back(static_cast<unsigned char>(bits >> count));
+            bits &= (1u << count) - 1;
+        }
+    }
+    // The last character before the padding carries 4 unused bits, which must be zero so that
+    // one signature has one spelling.
+    if (bytes.size() != signature.size() || bits != 0) return false;
+    std::copy(bytes.begin(), bytes.end(), signature.begin());
+    return true;
+}
+
+bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest) {
+    wil::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    unique_alg algorithm;
+    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return false;
+    unique_hash hash;
+    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
+    std::vector<unsigned char> block(256 * 1024);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return false;
+        if (read == 0) break;
+        if (!Succeeded(BCryptHashData(hash.get(), block.data(), read, 0))) return false;
+    }
+    return Succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+}
+
+bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, const RawSignature& signature) {
+    unique_alg algorithm;
+    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) {
+        return false;
+    }
+    // BCRYPT_ECCKEY_BLOB header followed by X and Y.
+    std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
+    auto* header = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(blob.data());
+    header->dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
+    header->cbKey = static_cast<ULONG>(key.size() / 2);
+    std::copy(key.begin(), key.end(), blob.begin() + sizeof(BCRYPT_ECCKEY_BLOB));
+    unique_key handle;
+    if (!Succeeded(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, handle.put(), blob.data(),
+                                       static_cast<ULONG>(blob.size()), 0))) {
+        return false;
+    }
+    // CNG takes non-const buffers but only reads them.
+    Sha256Digest hashCopy = digest;
+    RawSignature signatureCopy = signature;
+    return BCryptVerifySignature(handle.get(), nullptr, hashCopy.data(), static_cast<ULONG>(hashCopy.size()),
+                                 signatureCopy.data(), static_cast<ULONG>(signatureCopy.size()), 0) == 0;
+}
+
+InstallerSignature::InstallerSignature(const PublicKey& key, const std::string& base64)
+    : key_(key), wellFormed_(SignatureFromBase64(base64, signature_)) {}
+
+bool InstallerSignature::Verifies(const std::wstring& path) const {
+    if (!wellFormed_) return false;
+    Sha256Digest digest{};
+    return Sha256OfFile(path, digest) && VerifyDigestSignature(key_, digest, signature_);
+}

@@ -1,0 +1,41 @@
+// Publisher signatures of installers: ECDSA P-256 over the installer's SHA-256, checked with
+// the system's CNG (bcrypt), so no crypto library ships with the updater.
+#pragma once
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+using PublicKey = std::array<unsigned char, 64>;     // X || Y of the uncompressed point
+using RawSignature = std::array<unsigned char, 64>;  // r || s, each 32 bytes big-endian
+using Sha256Digest = std::array<unsigned char, 32>;
+
+// 128 hexadecimal characters (either case) to a key; false for anything else.
+bool PublicKeyFromHex(const std::string& hex, PublicKey& key);
+
+// Standard base64 (with padding) of exactly 64 bytes; blanks and line ends around it are
+// tolerated because the text often comes from a file. False for anything else.
+bool SignatureFromBase64(const std::string& text, RawSignature& signature);
+
+// SHA-256 of a whole file, read in large blocks. False when the file cannot be read.
+bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest);
+
+// True only when the signature verifies for the digest under the key.
+bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, const RawSignature& signature);
+
+// The signature the update service sent for the installer it offers, checked against the key
+// built into this updater.
+class InstallerSignature {
+public:
+    InstallerSignature(const PublicKey& key, const std::string& base64);
+
+    // The service sent a signature at all, and in the expected form.
+    bool WellFormed() const { return wellFormed_; }
+    // The file at `path` is the one the publisher signed.
+    bool Verifies(const std::wstring& path) const;
+
+private:
+    PublicKey key_;
+    RawSignature signature_{};
+    bool wellFormed_ = false;
+};
