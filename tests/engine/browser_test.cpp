@@ -731,6 +731,25 @@ TEST_F(BrowserTest, DownloadCompletesIntoTheChosenFile) {
   DeleteFileW(chosen.c_str());
 }
 
+// Servers often put the name's UTF-8 bytes straight into the header.
+TEST_F(BrowserTest, DownloadNameInRawUtf8) {
+  site_.Set("/file", Site::Response(200, "Content-Disposition: attachment; filename=\"\xe6\x8a\xa5\xe8\xa1\xa8.pdf\"\r\n",
+                                    "data"));
+  site_.Page("/page", "<a href=\"/file\">get file</a>");
+  std::wstring target = TempDir(L"engine_dl") + L"\\raw.pdf";
+  client_->downloadTarget = target;
+  client_->downloadShowDialog = false;
+  CefRefPtr<CefBrowser> b = NewBrowser(site_.WUrl("/page"));
+  ASSERT_TRUE(b);
+  ASSERT_TRUE(cef_test::ClickLinkByText(b, L"get file"));
+  ASSERT_TRUE(cef_test::PumpUntil([&] { return client_->Finished(); }, kWait));
+  EXPECT_EQ(client_->suggestedName, L"\x62a5\x8868.pdf");
+  EXPECT_TRUE(client_->updates.back().complete);
+  EXPECT_EQ(ReadFile(target), "data");
+  EXPECT_TRUE(cef_test::WaitForIdle(kWait));
+  DeleteFileW(target.c_str());
+}
+
 TEST_F(BrowserTest, DownloadLinkAttributeNamesTheFile) {
   site_.Set("/data", Site::Response(200, "Content-Type: text/plain\r\n", "hello"));
   site_.Page("/page", "<a href=\"/data\" download=\"named.txt\">save</a>");

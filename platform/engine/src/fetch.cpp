@@ -21,10 +21,19 @@ std::string RawHeaders(HINTERNET request) {
   DWORD size = 0;
   HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
   if (size == 0) return std::string();
-  std::string buffer(size + 1, '\0');
-  if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, &buffer[0], &size, nullptr)) return std::string();
-  buffer.resize(size);
-  return buffer;
+  // The size asked for first can fall short once non-ASCII header bytes (a raw UTF-8 file name)
+  // go through the code page: grow and ask again rather than lose every header.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::string buffer(size + 1, '\0');
+    DWORD got = size;
+    if (HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, &buffer[0], &got, nullptr)) {
+      buffer.resize(std::min<size_t>(got, size));
+      return buffer;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::string();
+    size = std::max<DWORD>(got, size * 2);
+  }
+  return std::string();
 }
 
 // Every value of header |name| in |raw| (case-insensitive name).
