@@ -1,9 +1,9 @@
 """Screenshots of the private X display as the server holds them: one plain GetImage on the
 root window.
 
-xwd is not used for this: Wine gives its windows a colormap of their own, so xwd rebuilds the
-picture window by window, and a window lying wholly inside a larger one (a dialog or a menu
-over the normal-size main window) comes out as a black box although the screen shows it drawn.
+xwd is not used for this: with Wine's windows (each carries a colormap of Wine's own) xwd shows
+a window lying wholly inside a larger one (a dialog or a menu over the normal-size main window)
+as a black box, although the screen holds it drawn.
 
     python3 tools/screen_grab.py OUT.ppm [X Y W H]     (OUT "-" writes to stdout)
 """
