@@ -27,7 +27,8 @@ read -r _ x y w h < <(grep '^ready' "$log" | tr -d '\r')
 # A maximised window overhangs the screen by its frame; keep what is on screen.
 [ "$x" -lt 0 ] && { w=$((w + x)); x=0; }
 [ "$y" -lt 0 ] && { h=$((h + y)); y=0; }
-xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/main_window_tabs.png"
+# Read straight from the server: xwd shows a Wine window lying inside a larger one as black.
+python3 "$here/tools/screen_grab.py" - "$x" "$y" "$w" "$h" | convert ppm:- "$out/main_window_tabs.png"
 echo "$out/main_window_tabs.png (${w}x${h})"
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

@@ -23,6 +23,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import demo_platform  # noqa: E402
+import screen_grab  # noqa: E402
 import install_probe  # noqa: E402
 import winarch  # noqa: E402
 
@@ -46,9 +47,9 @@ def prepare(bin_dir, run_dir, auto, user="demo"):
 
 
 def screenshot(path):
-    xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
-    if xwd.returncode == 0:
-        subprocess.run(["convert", "xwd:-", path], input=xwd.stdout)
+    image = screen_grab.grab()
+    if image is not None:
+        subprocess.run(["convert", "ppm:-", path], input=image.ppm())
         print("screenshot: %s" % path)
 
 

@@ -25,7 +25,7 @@ shot() {  # skin dpi name [menu skin]
   done
   sleep 1   # let the first paint reach the X server
   read -r _ x y w h < <(grep '^ready' "$log" | tr -d '\r')
-  xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/$3.png"
+  python3 "$here/tools/screen_grab.py" - "$x" "$y" "$w" "$h" | convert ppm:- "$out/$3.png"
   echo "$out/$3.png (${w}x${h})"
   wait "$pid" || true
   rm -f "$log"

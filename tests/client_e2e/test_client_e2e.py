@@ -15,6 +15,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "updater"))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 import updater_harness as h  # noqa: E402
 import demo_platform  # noqa: E402
+import screen_grab  # noqa: E402
 import winarch  # noqa: E402
 
 BIN = os.environ.get("QUORVANE_BIN", "")
@@ -372,6 +373,74 @@ class ClientTest(unittest.TestCase):
             self.assertIn("click_close_exit=true", f.read().decode("utf-16"))
         h.driver("close", "--hwnd", dialog["hwnd"])
         h.driver("wait-gone", "--hwnd", dialog["hwnd"], "--timeout", 10000)
+
+    def click_at(self, hwnd, x, y):
+        point = y << 16 | x
+        for msg, wparam in ((0x200, 0), (0x201, 1), (0x202, 0)):
+            h.driver("send", "--hwnd", hwnd, "--msg", msg, "--wparam", wparam, "--lparam", point)
+
+    def choose_tray_item(self, hwnd, pid, y):
+        h.driver("send", "--hwnd", hwnd, "--msg", 0x465, "--lparam", 0x204, "--post")
+        menu = self.wait_window_class("DuiMenuWnd", pid)
+        self.assertIsNotNone(menu)
+        self.click_at(menu["hwnd"], 60, y)
+
+    @staticmethod
+    def button_drawn(image, box, fill, ink):
+        """True when most of the button's inner area has its fill colour and some pixels carry
+        the colour of its caption: a black or blank rectangle passes neither test."""
+        def near(p, c):
+            return all(abs(a - b) <= 24 for a, b in zip(p, c))
+        left, top, right, bottom = box
+        pixels = [image.pixel(x, y) for y in range(top + 3, bottom - 3) for x in range(left + 3, right - 3)]
+        filled = sum(near(p, fill) for p in pixels)
+        inked = sum(ink(p) for p in pixels)
+        return filled * 2 > len(pixels) and inked * 100 > len(pixels)
+
+    def test_exit_from_the_tray_with_the_window_hidden_shows_a_drawn_confirmation(self):
+        self.write_config()
+        client = self.start()
+        window = self.wait_window("PXJMainFrame", pid=client.pid)
+        self.assertIsNotNone(window)
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        # The main window opens maximised; hide it with its close button (top right corner).
+        self.assertTrue(self.wait_for(lambda: self.window_state(window["hwnd"])["rect"][0] <= 0, 20))
+        left, top, right, _ = self.window_state(window["hwnd"])["rect"]
+        self.click_at(window["hwnd"], right - left - 20, 20)
+        self.assertTrue(self.wait_for(lambda: not self.window_state(window["hwnd"])["visible"], 10))
+
+        # Tray menu: inset 5, two rows of 32 pixels, a 9-pixel separator, then the exit row.
+        self.choose_tray_item(window["hwnd"], client.pid, 5 + 32 + 32 + 9 + 16)
+        dialog = self.wait_window_class("ConfirmDlg", client.pid)
+        self.assertIsNotNone(dialog)
+        main = self.window_state(window["hwnd"])
+        self.assertTrue(main["visible"])
+        dl, dt, dr, db = dialog["rect"]
+        ml, mt, mr, mb = main["rect"]
+        self.assertTrue(ml <= dl and mt <= dt and dr <= mr and db <= mb, (main, dialog))
+
+        # The skin's buttons row: 84-pixel buttons 10 apart, 18 from the right, inset 10/16.
+        scale = (dr - dl) / 380.0
+        image_box = (dl, dt, dr - dl, db - dt)
+
+        def at(x0, y0, x1, y1):
+            return (int(x0 * scale), int(y0 * scale), int(x1 * scale), int(y1 * scale))
+        ok_box, cancel_box = at(278, 152, 362, 184), at(184, 152, 268, 184)
+
+        def drawn():
+            image = screen_grab.grab(*image_box)
+            return image is not None and \
+                self.button_drawn(image, ok_box, (0x2F, 0x7B, 0xEA), lambda p: min(p) > 200) and \
+                self.button_drawn(image, cancel_box, (0xFF, 0xFF, 0xFF), lambda p: max(p) < 140)
+        self.assertTrue(self.wait_for(drawn, 15), "the confirmation's buttons are not on the screen")
+
+        # Cancel hides the dialog and the client keeps running.
+        cx, cy = (cancel_box[0] + cancel_box[2]) // 2, (cancel_box[1] + cancel_box[3]) // 2
+        self.click_at(dialog["hwnd"], cx, cy)
+        self.assertTrue(self.wait_for(lambda: not (self.window_state(dialog["hwnd"]) or {}).get("visible"), 10))
+        time.sleep(0.5)
+        self.assertIsNone(client.proc.poll())
+        client.kill()
 
     def test_quit_message_with_restart_ends_with_minus_one_and_the_new_one_waits(self):
         self.write_config()
