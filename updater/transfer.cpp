@@ -97,6 +97,7 @@ private:
 struct ReportingState {
     ReportingDownloadJob download;
     std::shared_ptr<ProgressRelay> relay;
+    bool hasProgress = false;  // a download nobody watches gets no relay: nothing to stop it
     std::atomic<unsigned long long> counter{0};
     std::atomic<bool> done{false};
     std::atomic<bool> result{false};
@@ -116,10 +117,11 @@ bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* pro
     auto state = std::make_shared<ReportingState>();
     state->download = std::move(download);
     state->relay = std::make_shared<ProgressRelay>(progress);
+    state->hasProgress = progress != nullptr;
     std::thread worker;
     try {
         worker = std::thread([state] {
-            state->result = state->download(state->relay.get(), &state->counter);
+            state->result = state->download(state->hasProgress ? state->relay.get() : nullptr, &state->counter);
             state->done = true;
         });
     } catch (const std::exception&) {

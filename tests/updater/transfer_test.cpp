@@ -68,6 +68,39 @@ protected:
     std::wstring dir_;
 };
 
+// The updater fetches its package through the reporting form, with a progress window or, in
+// builds and runs without one, with none: both must bring the whole body.
+TEST_F(TempDir, ReportingDownloadWithAndWithoutProgress) {
+    struct Counting : DownloadProgress {
+        int calls = 0;
+        ULONGLONG last = 0;
+        bool OnProgress(ULONGLONG received, ULONGLONG) override {
+            ++calls;
+            last = received;
+            return true;
+        }
+        void Finished() override {}
+        bool Cancelled() const override { return false; }
+    };
+    RawHttpServer server;
+    const std::string body(300000, 'b');
+    server.SetResponse(200, "", body);
+    const std::string narrow = server.Url("/pkg/x.exe");
+    const std::wstring url(narrow.begin(), narrow.end());
+    const std::wstring target = dir_ + L"\\newupgrade";
+    auto job = [&](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
+        return DownloadToFile(url, target, relay, counter);
+    };
+    EXPECT_TRUE(DownloadWithStallLimit(job, nullptr));
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(body.size(), data.nFileSizeLow);
+    Counting progress;
+    EXPECT_TRUE(DownloadWithStallLimit(job, &progress));
+    EXPECT_GT(progress.calls, 1);
+    EXPECT_EQ(body.size(), progress.last);
+}
+
 TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
     ShortStall stall(1500);
     RawHttpServer server;
