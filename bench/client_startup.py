@@ -66,6 +66,23 @@ def measure(probe, cls, exe, *args, marks=None):
             os.remove(timeline)
 
 
+def prepare_client(bin_dir, work, base_url):
+    """A client folder in `work` pointed at `base_url`, signing in by itself as demo / demo123.
+    Returns the client's path and the encoded password it stores."""
+    client = os.path.join(work, "client")
+    os.makedirs(client)
+    for name in ("quorvane.exe", "quorvupdate.exe"):
+        shutil.copy2(os.path.join(bin_dir, name), client)
+    shutil.copytree(os.path.join(bin_dir, "res"), os.path.join(client, "res"))
+    with open(os.path.join(client, "maincfg.ini"), "w", encoding="ascii") as f:
+        f.write("[cloud_client]\r\nurl=%s\r\n" % base_url)
+    password = base64.b64encode(b"demo123").decode("ascii")
+    password = password[0] + "K" + password[1:]
+    with open(os.path.join(client, "config.bin"), "w", encoding="utf-16") as f:
+        f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n" % password)
+    return os.path.join(client, "quorvane.exe"), password
+
+
 def print_timeline(title, marks):
     print(title)
     for name, values in sorted(marks.items(), key=lambda item: statistics.median(item[1])):
@@ -83,18 +100,7 @@ def main():
     work = tempfile.mkdtemp(prefix="quorvane-bench-")
     try:
         probe = build_probe(work)
-        client = os.path.join(work, "client")
-        os.makedirs(client)
-        for name in ("quorvane.exe", "quorvupdate.exe"):
-            shutil.copy2(os.path.join(options.bin, name), client)
-        shutil.copytree(os.path.join(options.bin, "res"), os.path.join(client, "res"))
-        with open(os.path.join(client, "maincfg.ini"), "w", encoding="ascii") as f:
-            f.write("[cloud_client]\r\nurl=%s\r\n" % platform.base_url)
-        password = base64.b64encode(b"demo123").decode("ascii")
-        with open(os.path.join(client, "config.bin"), "w", encoding="utf-16") as f:
-            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n"
-                    % (password[0] + "K" + password[1:]))
-        exe = os.path.join(client, "quorvane.exe")
+        exe, _ = prepare_client(options.bin, work, platform.base_url)
 
         # One warm-up of each, so that neither pays for a cold file cache.
         measure(probe, "BenchPlainWindow", probe, "window")

@@ -11,7 +11,6 @@ same run:
     python3 bench/signin_bench.py [--bin BUILD/bin] [--runs 11]
 """
 import argparse
-import base64
 import os
 import shutil
 import statistics
@@ -60,18 +59,7 @@ def main():
         steps = tool(options.bin, "steps", login_url, str(options.runs * 3))
 
         probe = client_startup.build_probe(work)
-        client = os.path.join(work, "client")
-        os.makedirs(client)
-        for name in ("quorvane.exe", "quorvupdate.exe"):
-            shutil.copy2(os.path.join(options.bin, name), client)
-        shutil.copytree(os.path.join(options.bin, "res"), os.path.join(client, "res"))
-        with open(os.path.join(client, "maincfg.ini"), "w", encoding="ascii") as f:
-            f.write("[cloud_client]\r\nurl=%s\r\n" % platform.base_url)
-        password = base64.b64encode(b"demo123").decode("ascii")
-        password = password[0] + "K" + password[1:]
-        with open(os.path.join(client, "config.bin"), "w", encoding="utf-16") as f:
-            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n" % password)
-        exe = os.path.join(client, "quorvane.exe")
+        exe, password = client_startup.prepare_client(options.bin, work, platform.base_url)
         marks = {}
         for _ in range(options.runs):
             client_startup.measure(probe, "PXJMainFrame", exe, marks=marks)
