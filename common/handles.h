@@ -1,12 +1,13 @@
 // Small owning wrappers for Windows handles, one line per handle type, in the manner of
-// unique_ptr: get / reset / release, the invalid value part of the type.
+// unique_ptr: get / reset / release, the invalid value part of the type. The namespace is the
+// project's own, so that the code can live beside a library that names its wrappers alike.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
 
 #include <utility>
 
-namespace wil {
+namespace qv {
 
 // Traits: `invalid()` is the value that owns nothing, `close(value)` releases a valid one.
 template <typename T, typename Traits>
@@ -83,4 +84,4 @@ private:
 template <typename F>
 [[nodiscard]] scope_exit_t<F> scope_exit(F f) { return scope_exit_t<F>(std::move(f)); }
 
-}  // namespace wil
+}  // namespace qv

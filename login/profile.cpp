@@ -31,7 +31,7 @@ void EnsureUnicodeFile(const std::wstring& file) {
     }
     // CREATE_NEW never overwrites a file that another writer created in the meantime; an
     // existing empty file has nothing to lose.
-    wil::unique_hfile handle(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    qv::unique_hfile handle(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) {
         handle.reset(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

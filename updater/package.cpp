@@ -68,18 +68,18 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
                     std::atomic<unsigned long long>* counter) {
     // Shared, so that a run that hangs or is killed mid-download never keeps the next one
     // from truncating the file.
-    wil::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+    qv::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    wil::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    qv::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
     // An installer may pause longer than a query answer: silence ends it only after the
     // download's own limit (the worker's watchdog covers what WinINet does not time).
     HttpTimeouts timeouts = CurrentHttpTimeouts();
     timeouts.sendMs = timeouts.receiveMs = DownloadStallLimitMs();
     ApplyTimeouts(session.get(), timeouts);
-    wil::unique_hinternet request(OpenUrlFollowingRedirects(session.get(), url, kDownloadFlags));
+    qv::unique_hinternet request(OpenUrlFollowingRedirects(session.get(), url, kDownloadFlags));
     if (!request) return false;
 
     ULONGLONG announced = 0;
@@ -112,7 +112,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
 }
 
 bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
-    wil::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     // The digest takes the file 1024 bytes at a time; the system is asked for 64 KiB at once,

@@ -70,7 +70,7 @@ struct ProgressWindow::State {
     std::atomic<bool> finished{false};
     std::atomic<bool> show{false};
     std::atomic<HWND> hwnd{nullptr};
-    wil::unique_handle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    qv::unique_handle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 namespace {
@@ -85,8 +85,8 @@ struct View {
     HWND received = nullptr;
     HWND speed = nullptr;
     HWND cancel = nullptr;
-    wil::unique_hgdiobj font;
-    wil::unique_hgdiobj bold;
+    qv::unique_hgdiobj font;
+    qv::unique_hgdiobj bold;
     ITaskbarList3* taskbar = nullptr;
     bool taskbarTried = false;
     ULONGLONG shownAt = 0;

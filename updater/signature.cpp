@@ -39,9 +39,9 @@ struct HashTraits {
     static BCRYPT_HASH_HANDLE invalid() { return nullptr; }
     static void close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
 };
-using unique_alg = wil::unique_any<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
-using unique_key = wil::unique_any<BCRYPT_KEY_HANDLE, KeyTraits>;
-using unique_hash = wil::unique_any<BCRYPT_HASH_HANDLE, HashTraits>;
+using unique_alg = qv::unique_any<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
+using unique_key = qv::unique_any<BCRYPT_KEY_HANDLE, KeyTraits>;
+using unique_hash = qv::unique_any<BCRYPT_HASH_HANDLE, HashTraits>;
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
 
@@ -88,7 +88,7 @@ bool SignatureFromBase64(const std::string& text, RawSignature& signature) {
 }
 
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest) {
-    wil::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     unique_alg algorithm;

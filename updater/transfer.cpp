@@ -56,7 +56,7 @@ HINTERNET OpenUrlFollowingRedirects(HINTERNET session, const std::wstring& url, 
         for (wchar_t c : current) {
             if (c < 0x20) return nullptr;  // would split the request line
         }
-        wil::unique_hinternet request(
+        qv::unique_hinternet request(
             InternetOpenUrlW(session, current.c_str(), nullptr, 0, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
         if (!request) return nullptr;
         // Only HTTP answers carry a status; other schemes have nothing to follow.
