@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/module_path.h"
 
 namespace profile {
 
@@ -119,18 +120,9 @@ bool FileExists(const std::wstring& file) {
 }
 
 std::wstring ExecutableDirectory() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD got = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (got == 0) return std::wstring();
-        if (got < buffer.size()) {
-            std::wstring path(buffer.data(), got);
-            size_t slash = path.find_last_of(L"\\/");
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-        }
-        if (buffer.size() >= 32768) return std::wstring();
-        buffer.resize(buffer.size() * 2);
-    }
+    const std::wstring path = ModuleFileName(nullptr);
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 }  // namespace profile

@@ -4,6 +4,7 @@
 #include "browser/client_handler.h"
 #include "browser/messages.h"
 #include "browser/process_exit.h"
+#include "common/module_path.h"
 #include "common/text.h"
 #include "common/timeline.h"
 #include "include/cef_request_context.h"
@@ -80,17 +81,7 @@ MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
 
 const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
     if (exePath.empty()) {
-        // Whatever the length of the path: grow the buffer until it fits.
-        std::vector<wchar_t> buffer(MAX_PATH);
-        for (;;) {
-            DWORD n = GetModuleFileNameW(instance, buffer.data(), static_cast<DWORD>(buffer.size()));
-            if (n == 0) break;
-            if (n < buffer.size()) {
-                exePath.assign(buffer.data(), n);
-                break;
-            }
-            buffer.resize(buffer.size() * 2);
-        }
+        exePath = ModuleFileName(instance);
         size_t slash = exePath.rfind(L'\\');
         exeDir = slash == std::wstring::npos ? exePath : exePath.substr(0, slash);
     }

@@ -5,6 +5,7 @@
 
 #include "common/escaping.h"
 #include "common/md5.h"
+#include "common/module_path.h"
 #include "common/text.h"
 #include "common/window_handle.h"
 
@@ -24,8 +25,8 @@ std::wstring AcceptPointForToday() {
 }
 
 std::wstring GetProductVersion(HINSTANCE module) {
-    wchar_t path[520] = {};
-    GetModuleFileNameW(module, path, 520);
+    const std::wstring file = ModuleFileName(module);
+    const wchar_t* path = file.c_str();
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeW(path, &handle);
     if (size == 0) return std::wstring();

@@ -25,19 +25,6 @@ const std::wstring& UpdaterPaths::DownloadTarget() {
     return target_;
 }
 
-std::wstring ModuleFileName(HMODULE module, DWORD step) {
-    std::vector<wchar_t> buffer(step);
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetModuleFileNameW(module, buffer.data(), size);
-        if (length == 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring();
-        // A path that fills the buffer to the end was cut short (error 122).
-        if (length != 0 && length < size) return std::wstring(buffer.data(), length);
-        buffer.resize(buffer.size() + step);
-    }
-}
-
 std::string InstallerNameFromUrl(const std::string& url) {
     const size_t slash = url.rfind('/');
     const size_t dot = url.rfind('.');

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "common/module_path.h"
 #include "updater/download_progress.h"
 #include "updater/signature.h"
 #include "updater/update_flow.h"
@@ -20,9 +21,6 @@ private:
     std::wstring dir_;
     std::wstring target_;
 };
-
-// Full path of a module; the buffer grows by `step` characters while it is too small.
-std::wstring ModuleFileName(HMODULE module, DWORD step = 500);
 
 // The expected digest: the last path segment of the download URL without its extension.
 std::string InstallerNameFromUrl(const std::string& url);
