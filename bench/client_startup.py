@@ -89,11 +89,16 @@ def print_timeline(title, marks):
         print("  %-28s %8.1f ms" % (name, statistics.median(values)))
 
 
-def main():
+def bench_options(runs=11):
+    """--bin (the built programs) and --runs, as the client benches take them."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
-    parser.add_argument("--runs", type=int, default=11)
-    options = parser.parse_args()
+    parser.add_argument("--runs", type=int, default=runs)
+    return parser.parse_args()
+
+
+def main():
+    options = bench_options()
 
     h.start_session()
     platform = demo_platform.DemoPlatform().start()

@@ -10,7 +10,6 @@ same run:
 
     python3 bench/signin_bench.py [--bin BUILD/bin] [--runs 11]
 """
-import argparse
 import os
 import shutil
 import statistics
@@ -43,10 +42,7 @@ def tool(bin_dir, *args):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
-    parser.add_argument("--runs", type=int, default=11)
-    options = parser.parse_args()
+    options = client_startup.bench_options()
 
     h.start_session()
     platform = demo_platform.DemoPlatform().start()

@@ -108,12 +108,7 @@ class ClientTest(unittest.TestCase):
         return [r for r in self.platform.requests if r["path"].startswith(path)]
 
     def wait_for(self, predicate, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.1)
-        return False
+        return h.wait_for(predicate, timeout)
 
     # -----------------------------------------------------------------------------------------
 

@@ -120,12 +120,7 @@ class ReleaseTest(unittest.TestCase):
         return client
 
     def wait_for(self, predicate, timeout=120):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.2)
-        return False
+        return h.wait_for(predicate, timeout, 0.2)
 
     def queries(self):
         return [r for r in self.platform.requests if r["path"] == h.QUERY_PATH]

@@ -106,6 +106,16 @@ def stop_session(kill_wine=False):
         _xvfb = None
 
 
+def wait_for(predicate, timeout=30, step=0.1):
+    """True as soon as `predicate()` holds, False when `timeout` seconds passed without it."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return False
+
+
 def driver(*args, timeout=30):
     """Runs one uidriver command and returns its JSON lines."""
     out = subprocess.run(wine(UIDRIVER, *args), stdout=subprocess.PIPE,
