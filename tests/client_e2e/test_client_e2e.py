@@ -59,8 +59,7 @@ class Client:
 
     def kill(self):
         if self.pid:
-            subprocess.run(h.wine("cmd", "/c", "taskkill", "/F", "/PID", self.pid),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            h.driver("kill", "--pid", self.pid)
         try:
             self.proc.wait(timeout=10)
         except subprocess.TimeoutExpired:

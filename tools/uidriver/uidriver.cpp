@@ -16,6 +16,7 @@
 //       prints {"pid":...} at once, then {"exit_code":...} (unsigned, as Windows reports it)
 //   host-window --title T                      a plain window that lives until it is closed
 //   dead-hwnd                                  a handle value of a window already destroyed
+//   kill --pid N [--timeout MS]                 ends the process and waits until it is gone
 //   processes [--name EXE]                     running processes: pid and program file name
 //   hold-mutex --name N                        holds the named mutex until standard input ends
 #include <windows.h>
@@ -374,6 +375,26 @@ int CmdRun(const Args& args) {
     return 0;
 }
 
+// Ends a process and returns only once it is gone, so that whatever it held (the client's
+// single-instance name) is free for the next test.
+int CmdKill(const Args& args) {
+    const DWORD pid = static_cast<DWORD>(args.Number(L"pid", 0));
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) {
+        Emit("{\"gone\":true}");
+        return 0;
+    }
+    TerminateProcess(process, 1);
+    const bool gone = WaitForSingleObject(process, static_cast<DWORD>(args.Number(L"timeout", 10000))) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    if (!gone) {
+        EmitError("still running");
+        return 1;
+    }
+    Emit("{\"gone\":true}");
+    return 0;
+}
+
 int CmdProcesses(const Args& args) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -481,6 +502,7 @@ int wmain(int argc, wchar_t** argv) {
     if (c == L"dead-hwnd") return CmdDeadHwnd(args);
     if (c == L"hold-mutex") return CmdHoldMutex(args);
     if (c == L"processes") return CmdProcesses(args);
+    if (c == L"kill") return CmdKill(args);
     EmitError("usage");
     return 2;
 }
