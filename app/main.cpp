@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "UIlib.h"
-#include "app/client_app.h"
-#include "app/single_instance.h"
-#include "app/startup_logic.h"
-#include "browser/messages.h"
+#include "browser/client_app.h"
+#include "process/single_instance.h"
+#include "process/startup_logic.h"
+#include "ui/messages.h"
 #include "common/timeline.h"
 #include "include/cef_app.h"
 #include "login/login_dlg.h"

@@ -5,9 +5,9 @@
 #include "browser/address_routing.h"
 #include "include/cef_task.h"
 #include "browser/file_filter.h"
-#include "browser/messages.h"
-#include "browser/process_exit.h"
-#include "mainframe/geometry.h"
+#include "ui/messages.h"
+#include "process/process_exit.h"
+#include "ui/geometry.h"
 
 namespace {
 

@@ -2,13 +2,12 @@
 
 #include <shellapi.h>
 
-#include "browser/messages.h"
+#include "ui/messages.h"
 #include "common/timeline.h"
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
-#include "mainframe/geometry.h"
-#include "mainframe/main_frame_wnd.h"
+#include "ui/geometry.h"
 
 using namespace DuiLib;
 
@@ -37,8 +36,8 @@ T* FindAs(CPaintManagerUI& pm, const wchar_t* name, const wchar_t* cls) {
 void LoginDlg::SetRequestForTesting(RequestFn request) { g_request = request ? request : &RequestLogin; }
 void LoginDlg::SetOpenPageForTesting(OpenPageFn open) { g_openPage = open ? open : &OpenPageInShell; }
 
-LoginDlg::LoginDlg(MainFrameWnd& frame, bool autoLoginAllowed, const std::wstring& appDir)
-    : frame(frame), appDir(appDir), skipAutoLoginOnce(!autoLoginAllowed) {}
+LoginDlg::LoginDlg(LoginFields& fields, bool autoLoginAllowed, const std::wstring& appDir)
+    : fields(fields), appDir(appDir), skipAutoLoginOnce(!autoLoginAllowed) {}
 
 LoginDlg::~LoginDlg() {
     if (attempt) {
@@ -53,8 +52,8 @@ UINT LoginDlg::Run() {
     return ShowModal();
 }
 
-void ShowLoginDialog(MainFrameWnd& frame, bool autoLoginAllowed) {
-    LoginDlg* dialog = new LoginDlg(frame, autoLoginAllowed, frame.GetExeDir(CPaintManagerUI::GetInstance()));
+void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed) {
+    LoginDlg* dialog = new LoginDlg(fields, autoLoginAllowed, appDir);
     dialog->Run();  // the dialog deletes itself when its window is gone
 }
 
@@ -80,7 +79,7 @@ void LoginDlg::InitWindow() {
     loginButton = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
     userNameCombo = FindAs<CComboUI>(m_PaintManager, L"combo_username", DUI_CTR_COMBO);
 
-    frame.SetServerBaseUrl(MainConfig(appDir).ServerUrl());
+    fields.serverBaseUrl = MainConfig(appDir).ServerUrl();
 
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 662, 442, SWP_NOMOVE);
     m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
@@ -218,9 +217,9 @@ void LoginDlg::OnClick(CControlUI* sender) {
         if (attempt) attempt->proceed = false;
         PostMessage(WM_CLOSE, 0, 0);
     } else if (name.CompareNoCase(L"btn_forgetpwd") == 0) {
-        g_openPage(frame.serverBaseUrl + L"/findPassword");
+        g_openPage(fields.serverBaseUrl + L"/findPassword");
     } else if (name.CompareNoCase(L"btn_register") == 0) {
-        g_openPage(frame.serverBaseUrl + L"/register");
+        g_openPage(fields.serverBaseUrl + L"/register");
     } else if (name.CompareNoCase(L"btn_Login") == 0) {
         if (!loginInProgress) StartAttempt();
     } else if (name.CompareNoCase(L"btncombodropdown") == 0) {
@@ -294,11 +293,11 @@ void LoginDlg::StartAttempt() {
         loginInProgress = false;
         return;
     }
-    frame.userName = userName;
-    frame.encodedPassword = encodedPassword;
+    fields.userName = userName;
+    fields.encodedPassword = encodedPassword;
 
     auto next = std::make_shared<LoginAttempt>();
-    next->fields = frame;  // the inputs: server address, user name, encoded password
+    next->fields = fields;  // the inputs: server address, user name, encoded password
     next->configFile = ConfigFile::PathIn(appDir);
     next->dialog = m_hWnd;
     attempt = next;
@@ -337,10 +336,10 @@ void LoginDlg::OnAttemptDone() {
     if (!done || !done->finished) return;
     attempt.reset();
     if (done->proceed) {
-        frame.loginToken = done->fields.loginToken;
-        frame.userType = done->fields.userType;
-        frame.loggedIn = done->fields.loggedIn;
-        frame.loginError = done->fields.loginError;
+        fields.loginToken = done->fields.loginToken;
+        fields.userType = done->fields.userType;
+        fields.loggedIn = done->fields.loggedIn;
+        fields.loginError = done->fields.loginError;
         if (done->succeeded) {
             if (rememberAtStart) autoLogin = IsChecked(autoLoginBox);
             history.Clear();
@@ -350,7 +349,7 @@ void LoginDlg::OnAttemptDone() {
                                   rememberAtStart, autoLogin);
             Close(1);
         } else {
-            ShowError(frame.loginError);
+            ShowError(fields.loginError);
         }
     }
     SetLoginButton(false);

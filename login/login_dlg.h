@@ -11,14 +11,12 @@
 #include "login/account_history.h"
 #include "login/login_request.h"
 
-class MainFrameWnd;
-
 // One sign-in attempt. The worker thread owns a copy of the inputs and writes only here; the
 // dialog reads the outcome on the UI thread. Shared by both, so a dialog closed during the
 // attempt leaves the worker nothing dangling: it finishes into this record, which nobody
 // reads any more.
 struct LoginAttempt {
-    LoginFields fields;           // inputs copied from the frame, outputs of the request
+    LoginFields fields;           // inputs copied from the dialog's fields, outputs of the request
     std::wstring configFile;      // "config.bin"
     std::atomic<bool> proceed{true};
     std::atomic<bool> succeeded{false};
@@ -35,7 +33,9 @@ public:
     static constexpr UINT WM_LOGIN_DONE = WM_USER + 0x50;
     static constexpr UINT WM_FOCUS_CONTROL = WM_USER + 1;
 
-    LoginDlg(MainFrameWnd& frame, bool autoLoginAllowed, const std::wstring& appDir);
+    // `fields` outlive the dialog: it sets the server address from the program folder's
+    // settings, and fills the rest in when an attempt is over.
+    LoginDlg(LoginFields& fields, bool autoLoginAllowed, const std::wstring& appDir);
 
     // Creates the window (title, styles, top-most) and runs it modally; returns Close's value.
     UINT Run();
@@ -76,7 +76,7 @@ private:
     void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on, false); }
     static DWORD WINAPI AttemptThread(LPVOID param);
 
-    MainFrameWnd& frame;
+    LoginFields& fields;
     std::wstring userName;
     std::wstring encodedPassword;
     std::wstring appDir;
@@ -98,5 +98,6 @@ private:
     DuiLib::CComboUI* userNameCombo = nullptr;
 };
 
-// The start-up sequence's login step: the dialog for this frame, shown modally.
-void ShowLoginDialog(MainFrameWnd& frame, bool autoLoginAllowed);
+// The start-up sequence's login step: the dialog for these fields, shown modally; `appDir` is
+// the folder of the settings files.
+void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed);

@@ -1,7 +1,7 @@
 #include "mainframe/confirm_dlg.h"
 
-#include "browser/messages.h"
-#include "mainframe/geometry.h"
+#include "ui/messages.h"
+#include "ui/geometry.h"
 
 using namespace DuiLib;
 

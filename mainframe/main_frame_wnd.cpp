@@ -1,16 +1,16 @@
 #include "mainframe/main_frame_wnd.h"
 
-#include "app/single_instance.h"
+#include "process/single_instance.h"
 #include "browser/client_handler.h"
-#include "browser/messages.h"
-#include "browser/process_exit.h"
+#include "ui/messages.h"
+#include "process/process_exit.h"
 #include "common/module_path.h"
 #include "common/text.h"
 #include "common/timeline.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
-#include "mainframe/geometry.h"
+#include "ui/geometry.h"
 #include "mainframe/module_addresses.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
@@ -91,7 +91,10 @@ const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
 void MainFrameWnd::SetLoginStep(LoginStep step) { g_loginStep = step; }
 
 void MainFrameWnd::RunLoginStep(bool autoLoginAllowed) {
-    if (g_loginStep) g_loginStep(*this, autoLoginAllowed);
+    if (!g_loginStep) return;
+    g_loginStep(*this, GetExeDir(CPaintManagerUI::GetInstance()), autoLoginAllowed);
+    // The dialog read the server address from the settings; the browsers route by it.
+    SetServerBaseUrl(serverBaseUrl);
 }
 
 void MainFrameWnd::SetServerBaseUrl(const std::wstring& url) {

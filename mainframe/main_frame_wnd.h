@@ -15,8 +15,8 @@ class ConfirmDlg;
 
 class MainFrameWnd : public DuiLib::WindowImplBase, public LoginFields {
 public:
-    // Shows the login dialog for this object, modally; fills the login fields.
-    using LoginStep = void (*)(MainFrameWnd& frame, bool autoLoginAllowed);
+    // Shows the login dialog modally; fills the login fields. `appDir` holds the settings files.
+    using LoginStep = void (*)(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed);
 
     MainFrameWnd();
     ~MainFrameWnd() override;

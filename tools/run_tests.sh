@@ -9,6 +9,8 @@ set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 bash tools/bootstrap.sh || exit 1
+# Folder layering, from the include lines alone: fails before anything is built.
+python3 tools/check_layers.py || exit 1
 source tools/wine_env.sh
 
 arches="${QUORVANE_ARCHES:-i686 x86_64}"

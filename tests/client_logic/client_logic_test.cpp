@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/startup_logic.h"
+#include "process/startup_logic.h"
 #include "browser/address_routing.h"
-#include "mainframe/geometry.h"
+#include "ui/geometry.h"
 #include "mainframe/page_script.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/url_messages.h"

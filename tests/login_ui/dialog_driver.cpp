@@ -92,7 +92,7 @@ UINT RunDialog(MainFrameWnd& frame, bool autoLoginAllowed, Script script, bool v
     UINT_PTR timer = ::SetTimer(nullptr, 0, 1, &OnScriptTimer);
     UINT result = 0;
     if (viaShowLoginDialog) {
-        ShowLoginDialog(frame, autoLoginAllowed);
+        ShowLoginDialog(frame, frame.GetExeDir(CPaintManagerUI::GetInstance()), autoLoginAllowed);
     } else {
         result = (new LoginDlg(frame, autoLoginAllowed, frame.GetExeDir(CPaintManagerUI::GetInstance())))->Run();
     }

@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "UIlib.h"
-#include "app/single_instance.h"
+#include "process/single_instance.h"
 #include "browser/client_handler.h"
-#include "browser/messages.h"
-#include "browser/process_exit.h"
+#include "ui/messages.h"
+#include "process/process_exit.h"
 #include "include/cef_app.h"
 #include "include/test/cef_test_hooks.h"
 #include "mainframe/confirm_dlg.h"

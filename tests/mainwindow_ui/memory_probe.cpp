@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "browser/client_handler.h"
-#include "browser/messages.h"
+#include "ui/messages.h"
 #include "include/test/cef_test_hooks.h"
 
 namespace {

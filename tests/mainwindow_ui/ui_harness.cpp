@@ -1,9 +1,9 @@
 #include "mainwindow_ui/ui_harness.h"
 
 #include "UIlib.h"
-#include "app/client_app.h"
+#include "browser/client_app.h"
 #include "browser/client_handler.h"
-#include "browser/messages.h"
+#include "ui/messages.h"
 #include "include/cef_app.h"
 #include "include/test/cef_test_hooks.h"
 

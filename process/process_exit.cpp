@@ -1,4 +1,4 @@
-#include "browser/process_exit.h"
+#include "process/process_exit.h"
 
 #include <shellapi.h>
 

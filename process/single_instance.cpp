@@ -1,6 +1,6 @@
-#include "app/single_instance.h"
+#include "process/single_instance.h"
 
-#include "browser/messages.h"
+#include "ui/messages.h"
 
 namespace {
 HANDLE g_mutex = nullptr;

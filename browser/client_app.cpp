@@ -1,4 +1,4 @@
-#include "app/client_app.h"
+#include "browser/client_app.h"
 
 const EngineSwitch kEngineSwitches[8] = {
     {L"--ppapi-flash-path", L"plugins/18_0_0_209/pepflashplayer32_18_0_0_209.dll"},
