@@ -7,7 +7,6 @@
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
-#include "ui/geometry.h"
 
 using namespace DuiLib;
 
@@ -57,11 +56,6 @@ void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoL
     dialog->Run();  // the dialog deletes itself when its window is gone
 }
 
-void LoginDlg::OnFinalMessage(HWND hWnd) {
-    WindowImplBase::OnFinalMessage(hWnd);
-    delete this;
-}
-
 void LoginDlg::InitWindow() {
     TimelineMark("login-skin-built");
     errorLabel = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
@@ -82,7 +76,7 @@ void LoginDlg::InitWindow() {
     fields.serverBaseUrl = MainConfig(appDir).ServerUrl();
 
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 662, 442, SWP_NOMOVE);
-    m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
+    ApplyMonitorDpi();
     CenterWindow();
 
     const std::wstring configPath = ConfigFile::PathIn(appDir);
@@ -135,11 +129,6 @@ void LoginDlg::SelectComboItem(const std::wstring& text) {
         }
     }
     userNameCombo->SelectItem(match, false, false);
-}
-
-LRESULT LoginDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
-    if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));
-    return 0;
 }
 
 LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "UIlib.h"
+#include "ui/skinned_window.h"
 #include "login/account_history.h"
 #include "login/login_request.h"
 
@@ -27,7 +27,7 @@ struct LoginAttempt {
     HWND dialog = nullptr;        // cleared when the dialog goes away
 };
 
-class LoginDlg : public DuiLib::WindowImplBase {
+class LoginDlg : public SkinnedWindow {
 public:
     // Posted by the worker when the attempt is over.
     static constexpr UINT WM_LOGIN_DONE = WM_USER + 0x50;
@@ -54,12 +54,8 @@ public:
 protected:
     LPCTSTR GetWindowClassName() const override { return L"LoginDlg"; }
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
     DuiLib::CDuiString GetSkinFile() override { return L"lm_Login.xml"; }
-    DuiLib::CDuiString GetSkinFolder() override { return L"res/res"; }
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return DuiLib::UILIB_FILE; }
-    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
 private:

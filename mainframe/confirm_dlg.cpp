@@ -1,7 +1,6 @@
 #include "mainframe/confirm_dlg.h"
 
 #include "ui/messages.h"
-#include "ui/geometry.h"
 
 using namespace DuiLib;
 
@@ -24,24 +23,14 @@ ConfirmDlg* ConfirmDlg::Show(HWND owner) {
     return g_dialog;
 }
 
+// Closed by other means too (system menu, a closing key): the next request makes a new one.
 ConfirmDlg::~ConfirmDlg() {
     if (g_dialog == this) g_dialog = nullptr;
 }
 
-void ConfirmDlg::OnFinalMessage(HWND hWnd) {
-    // Closed by other means (system menu, a closing key): the next request makes a new one.
-    WindowImplBase::OnFinalMessage(hWnd);
-    delete this;
-}
-
 void ConfirmDlg::InitWindow() {
-    m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
+    ApplyMonitorDpi();
     CenterWindow();
-}
-
-LRESULT ConfirmDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
-    if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));
-    return 0;
 }
 
 void ConfirmDlg::Notify(TNotifyUI& msg) {

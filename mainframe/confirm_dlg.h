@@ -1,9 +1,9 @@
 // The small dialog that asks whether to end the client (from the tray menu's exit item).
 // Modeless and top-most; one object serves the whole run.
 #pragma once
-#include "UIlib.h"
+#include "ui/skinned_window.h"
 
-class ConfirmDlg : public DuiLib::WindowImplBase {
+class ConfirmDlg : public SkinnedWindow {
 public:
     // Creates the dialog the first time (owned by `owner`), then shows and centres it.
     static ConfirmDlg* Show(HWND owner);
@@ -14,12 +14,8 @@ public:
 
 protected:
     LPCTSTR GetWindowClassName() const override { return L"ConfirmDlg"; }
-    void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
     DuiLib::CDuiString GetSkinFile() override { return L"ConfirmDlg.xml"; }
-    DuiLib::CDuiString GetSkinFolder() override { return L"res/res"; }
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return DuiLib::UILIB_FILE; }
-    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
 private:

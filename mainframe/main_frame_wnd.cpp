@@ -114,11 +114,6 @@ void MainFrameWnd::CheckForUpdate() {
 // ---------------------------------------------------------------------------------------------
 // Window life cycle
 
-void MainFrameWnd::OnFinalMessage(HWND hWnd) {
-    WindowImplBase::OnFinalMessage(hWnd);
-    delete this;
-}
-
 void MainFrameWnd::InitWindow() {
     TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
@@ -131,7 +126,7 @@ void MainFrameWnd::InitWindow() {
     OpenClientLogin();
     PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     showState = 3;
-    m_PaintManager.SetDPI(geometry::ClampDpi(CDPI::GetMainMonitorDPI()));
+    ApplyMonitorDpi();
 }
 
 LRESULT MainFrameWnd::ResponseDefaultKeyEvent(WPARAM wParam) {
@@ -159,11 +154,6 @@ LRESULT MainFrameWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL
         showState = zoomed ? 3 : 1;
     }
     bHandled = TRUE;
-    return 0;
-}
-
-LRESULT MainFrameWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
-    if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));
     return 0;
 }
 

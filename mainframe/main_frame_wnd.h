@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "UIlib.h"
+#include "ui/skinned_window.h"
 #include "login/login_request.h"
 #include "mainframe/page_script.h"
 
 class ConfirmDlg;
 
-class MainFrameWnd : public DuiLib::WindowImplBase, public LoginFields {
+class MainFrameWnd : public SkinnedWindow, public LoginFields {
 public:
     // Shows the login dialog modally; fills the login fields. `appDir` holds the settings files.
     using LoginStep = void (*)(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed);
@@ -65,15 +65,11 @@ protected:
     // WindowImplBase:
     LPCTSTR GetWindowClassName() const override { return L"PXJMainFrame"; }
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
     DuiLib::CDuiString GetSkinFile() override { return L"MainWindow.xml"; }
-    DuiLib::CDuiString GetSkinFolder() override { return L"res/res"; }
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return DuiLib::UILIB_FILE; }
     LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
-    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
 private:

@@ -1,0 +1,3 @@
+// The one way client code includes the skin library.
+#pragma once
+#include "UIlib.h"
