@@ -75,7 +75,7 @@ const std::wstring& ShortMessageBaseUrl() {
     return url;
 }
 
-MainFrameWnd::MainFrameWnd() { taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated"); }
+MainFrameWnd::MainFrameWnd() = default;
 
 MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
 
@@ -117,9 +117,10 @@ void MainFrameWnd::CheckForUpdate() {
 void MainFrameWnd::InitWindow() {
     TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
-    tabStrip = strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr;
+    tabs.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
-    AddTrayIcon();
+    trayIcon = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
+                                          kClientTitle);
     moduleButtons.clear();
     for (const wchar_t* name : kModuleButtons) moduleButtons.push_back(Find(name));
     browserMarker = Find(L"lbl_splitterbrowser");
@@ -213,7 +214,7 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_TAB_CLOSE: {
             int k = TabIndex(static_cast<int>(wParam));
-            if (k >= 1 && tabStrip) OnTabCloseButton(tabStrip->GetItemAt(k + 1));
+            if (k >= 1) OnTabCloseButton(tabs.ItemAt(k + 1));
             break;
         }
         case WM_MODULE_ACTIVE:
@@ -224,11 +225,7 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             if (OnRunPageScript(wParam) == -1) return -1;
             break;
         default:
-            if (taskbarCreated != 0 && uMsg == taskbarCreated) {
-                // Explorer restarted: without the icon a hidden window could not be reached again.
-                Shell_NotifyIconW(NIM_ADD, &trayIcon);
-                return 0;
-            }
+            if (trayIcon && trayIcon->OnTaskbarCreated(uMsg)) return 0;
             break;
     }
     return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
@@ -236,18 +233,6 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 
 // ---------------------------------------------------------------------------------------------
 // Tray icon, menus, ending
-
-void MainFrameWnd::AddTrayIcon() {
-    ZeroMemory(&trayIcon, sizeof trayIcon);
-    trayIcon.cbSize = 956;
-    trayIcon.hWnd = m_hWnd;
-    trayIcon.uID = 0;
-    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon.uCallbackMessage = WM_TRAYICON;
-    trayIcon.hIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113));
-    wcscpy_s(trayIcon.szTip, kClientTitle);
-    Shell_NotifyIconW(NIM_ADD, &trayIcon);
-}
 
 void MainFrameWnd::OnTrayIcon(LPARAM mouseMessage) {
     if (mouseMessage == WM_LBUTTONDOWN) {
@@ -289,8 +274,7 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
     if (end != 1) return;
     std::wstring config = exeDir + L"\\" + L"config.bin";
     WritePrivateProfileStringW(L"cloud_client", L"click_close_exit", L"true", config.c_str());
-    trayIcon.hIcon = nullptr;
-    Shell_NotifyIconW(NIM_DELETE, &trayIcon);
+    trayIcon.reset();
     ClientHandler::Instance()->CloseAllAndExit();
 }
 
@@ -387,13 +371,7 @@ void MainFrameWnd::OnSelectChanged(TNotifyUI& msg) {
 // ---------------------------------------------------------------------------------------------
 // Tabs
 
-int MainFrameWnd::TabIndex(int browserId) const {
-    if (!tabStrip) return -1;
-    for (int i = 0; i < tabStrip->GetCount(); ++i) {
-        if (static_cast<int>(tabStrip->GetItemAt(i)->GetTag()) == browserId) return i;
-    }
-    return -1;
-}
+int MainFrameWnd::TabIndex(int browserId) const { return tabs.IndexOf(browserId); }
 
 void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
     if (!browserMarker) return;  // no browser area in the skin: no browsers at all
@@ -408,50 +386,13 @@ void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
 
 void MainFrameWnd::AddTab(int browserId) {
     previousTabId = currentTabId;
-    if (!tabStrip) return;
-    int n = tabStrip->GetCount();
-    if (n > tabs::kFirstTabButton) {
-        CLabelUI* splitter = new CLabelUI;
-        splitter->ApplyAttributeList(tabs::Format(tabs::kSplitterAttributes, n).c_str());
-        tabStrip->Add(splitter);
-        splitter->SetFixedWidth(3);
-        if (n == 6) splitter->SetPadding(RECT{-8, 0, 0, 0});
-    }
-    COptionUI* button = new COptionUI;
-    button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, tabStrip->GetCount()).c_str());
-    button->SetTag(static_cast<UINT_PTR>(browserId));
-    tabStrip->Add(button);
-    button->SetFixedWidth(181);
-    button->SetFixedHeight(24);
-    button->SetFont(16);
-    if (n >= 6) button->SetPadding(RECT{-8, 0, 0, 0});
-    CButtonUI* close = new CButtonUI;
-    close->ApplyAttributeList(tabs::Format(tabs::kCloseButtonAttributes, tabStrip->GetCount()).c_str());
-    tabStrip->Add(close);
-    if (n == tabs::kFirstTabButton) close->SetVisible(false);
+    if (!tabs.Layout()) return;
+    tabs.Add(browserId);
     currentTabId = browserId;
     LayoutBrowser(browserId);
 }
 
-void MainFrameWnd::SelectTab(int index) {
-    if (!tabStrip || index < 0 || index >= tabStrip->GetCount()) return;
-    CControlUI* item = tabStrip->GetItemAt(index);
-    if (!item) return;
-    for (CControlUI*& splitter : blankedSplitters) {
-        if (splitter) splitter->SetText(L"|");
-        splitter = nullptr;
-    }
-    tabs::BlankedSplitters beside = tabs::SplittersBeside(index, tabStrip->GetCount());
-    if (beside.before >= 0) {
-        blankedSplitters[0] = tabStrip->GetItemAt(beside.before);
-        blankedSplitters[0]->SetText(L"");
-    }
-    if (beside.after >= 0) {
-        blankedSplitters[1] = tabStrip->GetItemAt(beside.after);
-        blankedSplitters[1]->SetText(L"");
-    }
-    if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true, true);
-}
+void MainFrameWnd::SelectTab(int index) { tabs.Select(index); }
 
 void MainFrameWnd::LayoutBrowser(int browserId) {
     SelectTab(TabIndex(browserId));
@@ -466,16 +407,7 @@ void MainFrameWnd::LayoutBrowser(int browserId) {
     ::SetFocus(window);
 }
 
-void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) {
-    if (!tabStrip) return;
-    std::wstring text = tabs::TabText(title);
-    for (int i = 0; i < tabStrip->GetCount(); ++i) {
-        CControlUI* item = tabStrip->GetItemAt(i);
-        if (static_cast<int>(item->GetTag()) != browserId) continue;
-        item->SetText(text.c_str());
-        item->SetToolTip(title.c_str());
-    }
-}
+void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) { tabs.SetTitle(browserId, title); }
 
 void MainFrameWnd::OnTabClicked(CControlUI* tab) {
     int id = static_cast<int>(tab->GetTag());
@@ -487,8 +419,7 @@ void MainFrameWnd::OnTabClicked(CControlUI* tab) {
 }
 
 void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
-    if (!tabStrip || !button) return;
-    int i = tabStrip->GetItemIndex(button);
+    int i = tabs.IndexOfItem(button);
     if (i < 0) return;
     if (i <= tabs::kFirstTabButton + 1) {
         // The first tab stays: closing it brings the platform's start page back.
@@ -497,13 +428,13 @@ void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
         }
         return;
     }
-    CControlUI* tab = tabStrip->GetItemAt(i - 1);
-    if (tab && static_cast<int>(tab->GetTag()) > 0) CloseTab(static_cast<int>(tab->GetTag()));
+    int id = tabs.IdAt(i - 1);
+    if (id > 0) CloseTab(id);
 }
 
 void MainFrameWnd::CloseTab(int browserId) {
-    if (browserId < 1 || !tabStrip) return;
-    int n = tabStrip->GetCount();
+    if (browserId < 1 || !tabs.Layout()) return;
+    int n = tabs.Count();
     int s;
     // The tab it came from may be gone by now (closed before this one): then fall back to
     // the current tab, or the selection would land on no tab and every browser be hidden.
@@ -514,25 +445,10 @@ void MainFrameWnd::CloseTab(int browserId) {
         s = TabIndex(currentTabId);
     }
     ClientHandler::Instance()->CloseBrowserById(browserId);
-    int i = TabIndex(browserId);
+    int i = tabs.Remove(browserId);
     if (i < 0) return;
-
-    tabs::TabRemoval removal = tabs::RemovalFor(i, n);
-    CControlUI* close = tabStrip->GetItemAt(removal.closeButton);
-    CControlUI* splitter = removal.splitter >= 0 ? tabStrip->GetItemAt(removal.splitter) : nullptr;
-    CControlUI* button = tabStrip->GetItemAt(removal.button);
-    for (CControlUI*& blanked : blankedSplitters) {
-        if (blanked && blanked == splitter) blanked = nullptr;
-    }
-    if (close) tabStrip->Remove(close);
-    if (splitter) tabStrip->Remove(splitter);
-    if (button) tabStrip->Remove(button);
-
     int next = tabs::NextCurrentIndex(s, i, n);
-    if (next != tabs::kKeepCurrent) {
-        CControlUI* item = next >= 0 ? tabStrip->GetItemAt(next) : nullptr;
-        currentTabId = item ? static_cast<int>(item->GetTag()) : -1;
-    }
+    if (next != tabs::kKeepCurrent) currentTabId = next >= 0 ? tabs.IdAt(next) : -1;
     PostMessage(WM_TAB_RELAYOUT, 0, 0);
 }
 
@@ -545,8 +461,7 @@ void MainFrameWnd::OpenClientLogin() {
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
     SelectTab(tabs::kFirstTabButton);
-    CControlUI* first = tabStrip ? tabStrip->GetItemAt(tabs::kFirstTabButton) : nullptr;
-    int id = first ? static_cast<int>(first->GetTag()) : -1;
+    int id = tabs.IdAt(tabs::kFirstTabButton);
     ClientHandler::Instance()->LoadUrlInBrowser(id, url);
     currentTabId = id;
     LayoutBrowser(id);

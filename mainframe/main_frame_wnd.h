@@ -2,14 +2,16 @@
 // icon with its menu. It also holds the login fields for the whole run.
 #pragma once
 #include <windows.h>
-#include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/skinned_window.h"
 #include "login/login_request.h"
 #include "mainframe/page_script.h"
+#include "mainframe/tab_strip.h"
+#include "mainframe/tray_icon.h"
 
 class ConfirmDlg;
 
@@ -57,7 +59,7 @@ public:
     int currentTab() const { return currentTabId; }
     int previousTab() const { return previousTabId; }
     int ShowState() const { return showState; }
-    DuiLib::CHorizontalLayoutUI* TabStrip() const { return tabStrip; }
+    DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs.Layout(); }
     DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
     const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons; }
 
@@ -73,7 +75,6 @@ protected:
     void Notify(DuiLib::TNotifyUI& msg) override;
 
 private:
-    void AddTrayIcon();
     void OnTrayIcon(LPARAM mouseMessage);
     void OnMenuCommand(const DuiLib::MenuCmd& command);
     void OnQuitClient(WPARAM end, LPARAM restart);
@@ -86,17 +87,15 @@ private:
 
     std::wstring exePath;
     std::wstring exeDir;
-    DuiLib::CHorizontalLayoutUI* tabStrip = nullptr;
+    ::TabStrip tabs;
     int currentTabId = -1;
     int previousTabId = -1;
-    DuiLib::CControlUI* blankedSplitters[2] = {nullptr, nullptr};
     std::vector<DuiLib::CControlUI*> moduleButtons;
     DuiLib::CControlUI* browserMarker = nullptr;
     int showState = 3;
-    NOTIFYICONDATAW trayIcon{};
+    std::unique_ptr<TrayIcon> trayIcon;
     ConfirmDlg* confirmDlg = nullptr;
     page_script::Throttle pageScriptThrottle;
-    UINT taskbarCreated = 0;
     bool painted = false;  // the first paint is a start-up mark
 };
 

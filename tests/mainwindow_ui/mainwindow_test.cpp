@@ -140,8 +140,8 @@ protected:
         hadConfig_ = CopyFileW(configPath_.c_str(), (configPath_ + L".saved").c_str(), FALSE) != FALSE;
     }
 
-    CControlUI* Item(int i) const { return frame_->TabStrip()->GetItemAt(i); }
-    int Count() const { return frame_->TabStrip()->GetCount(); }
+    CControlUI* Item(int i) const { return frame_->TabLayout()->GetItemAt(i); }
+    int Count() const { return frame_->TabLayout()->GetCount(); }
     CControlUI* Control(const wchar_t* name) { return frame_->PaintManager().FindControl(name); }
     CefRefPtr<CefBrowser> Browser(int id) { return ClientHandler::Instance()->GetBrowserById(id); }
     HWND BrowserWindow(int id) {

@@ -72,12 +72,12 @@ int wmain() {
             }
             const bool shown = cef_test::PumpUntil(
                 [&] {
-                    DuiLib::CControlUI* item = frame->TabStrip()->GetItemAt(frame->TabIndex(firstTab));
+                    DuiLib::CControlUI* item = frame->TabLayout()->GetItemAt(frame->TabIndex(firstTab));
                     return item && std::wstring(item->GetText().GetData()).find(module.title) != std::wstring::npos;
                 },
                 ui_harness::kWait);
             if (!shown) {
-                DuiLib::CControlUI* item = frame->TabStrip()->GetItemAt(frame->TabIndex(firstTab));
+                DuiLib::CControlUI* item = frame->TabLayout()->GetItemAt(frame->TabIndex(firstTab));
                 std::printf("{\"error\":\"title not shown\",\"button\":\"%ls\",\"tab\":\"%ls\"}\n", module.button,
                             item ? item->GetText().GetData() : L"(none)");
                 return 1;

@@ -143,8 +143,8 @@ MainFrameWnd* OpenMainWindow(const Site& site, const Login& login) {
     ShowWindow(frame->GetHWND(), SW_SHOW);
     bool ready = cef_test::PumpUntil(
         [&] {
-            return ClientHandler::Instance()->BrowserCount() == 1 && frame->TabStrip() &&
-                   frame->TabStrip()->GetCount() == 6 && frame->currentTab() > 0;
+            return ClientHandler::Instance()->BrowserCount() == 1 && frame->TabLayout() &&
+                   frame->TabLayout()->GetCount() == 6 && frame->currentTab() > 0;
         },
         kWait);
     cef_test::WaitForIdle(kWait);
@@ -164,9 +164,9 @@ void CloseMainWindow(MainFrameWnd*& frame) {
 }
 
 int OpenTab(MainFrameWnd* frame, const std::wstring& url) {
-    int before = frame->TabStrip()->GetCount();
+    int before = frame->TabLayout()->GetCount();
     frame->OpenInNewTab(url);
-    cef_test::PumpUntil([&] { return frame->TabStrip()->GetCount() > before; }, kWait);
+    cef_test::PumpUntil([&] { return frame->TabLayout()->GetCount() > before; }, kWait);
     cef_test::WaitForIdle(kWait);
     return frame->currentTab();
 }

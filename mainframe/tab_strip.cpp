@@ -1,0 +1,99 @@
+#include "mainframe/tab_strip.h"
+
+#include "mainframe/tab_logic.h"
+
+using namespace DuiLib;
+
+void TabStrip::Attach(CHorizontalLayoutUI* strip) {
+    layout = strip;
+    blankedSplitters[0] = blankedSplitters[1] = nullptr;
+}
+
+int TabStrip::Count() const { return layout ? layout->GetCount() : 0; }
+
+CControlUI* TabStrip::ItemAt(int index) const { return layout ? layout->GetItemAt(index) : nullptr; }
+
+int TabStrip::IndexOfItem(CControlUI* item) const { return layout && item ? layout->GetItemIndex(item) : -1; }
+
+int TabStrip::IndexOf(int browserId) const {
+    for (int i = 0; i < Count(); ++i) {
+        if (static_cast<int>(layout->GetItemAt(i)->GetTag()) == browserId) return i;
+    }
+    return -1;
+}
+
+int TabStrip::IdAt(int index) const {
+    CControlUI* item = ItemAt(index);
+    return item ? static_cast<int>(item->GetTag()) : -1;
+}
+
+void TabStrip::Add(int browserId) {
+    if (!layout) return;
+    int n = layout->GetCount();
+    if (n > tabs::kFirstTabButton) {
+        CLabelUI* splitter = new CLabelUI;
+        splitter->ApplyAttributeList(tabs::Format(tabs::kSplitterAttributes, n).c_str());
+        layout->Add(splitter);
+        splitter->SetFixedWidth(3);
+        if (n == 6) splitter->SetPadding(RECT{-8, 0, 0, 0});
+    }
+    COptionUI* button = new COptionUI;
+    button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, layout->GetCount()).c_str());
+    button->SetTag(static_cast<UINT_PTR>(browserId));
+    layout->Add(button);
+    button->SetFixedWidth(181);
+    button->SetFixedHeight(24);
+    button->SetFont(16);
+    if (n >= 6) button->SetPadding(RECT{-8, 0, 0, 0});
+    CButtonUI* close = new CButtonUI;
+    close->ApplyAttributeList(tabs::Format(tabs::kCloseButtonAttributes, layout->GetCount()).c_str());
+    layout->Add(close);
+    if (n == tabs::kFirstTabButton) close->SetVisible(false);
+}
+
+void TabStrip::Select(int index) {
+    if (!layout || index < 0 || index >= layout->GetCount()) return;
+    CControlUI* item = layout->GetItemAt(index);
+    if (!item) return;
+    for (CControlUI*& splitter : blankedSplitters) {
+        if (splitter) splitter->SetText(L"|");
+        splitter = nullptr;
+    }
+    tabs::BlankedSplitters beside = tabs::SplittersBeside(index, layout->GetCount());
+    if (beside.before >= 0) {
+        blankedSplitters[0] = layout->GetItemAt(beside.before);
+        blankedSplitters[0]->SetText(L"");
+    }
+    if (beside.after >= 0) {
+        blankedSplitters[1] = layout->GetItemAt(beside.after);
+        blankedSplitters[1]->SetText(L"");
+    }
+    if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true, true);
+}
+
+void TabStrip::SetTitle(int browserId, const std::wstring& title) {
+    if (!layout) return;
+    std::wstring text = tabs::TabText(title);
+    for (int i = 0; i < layout->GetCount(); ++i) {
+        CControlUI* item = layout->GetItemAt(i);
+        if (static_cast<int>(item->GetTag()) != browserId) continue;
+        item->SetText(text.c_str());
+        item->SetToolTip(title.c_str());
+    }
+}
+
+int TabStrip::Remove(int browserId) {
+    int i = IndexOf(browserId);
+    if (i < 0) return -1;
+    tabs::TabRemoval removal = tabs::RemovalFor(i, layout->GetCount());
+    CControlUI* close = layout->GetItemAt(removal.closeButton);
+    CControlUI* splitter = removal.splitter >= 0 ? layout->GetItemAt(removal.splitter) : nullptr;
+    CControlUI* button = layout->GetItemAt(removal.button);
+    for (CControlUI*& blanked : blankedSplitters) {
+        if (blanked && blanked == splitter) blanked = nullptr;
+    }
+    if (close) layout->Remove(close);
+    if (splitter) layout->Remove(splitter);
+    if (button) layout->Remove(button);
+    return i;
+}

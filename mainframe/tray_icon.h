@@ -1,0 +1,23 @@
+// The client's icon in the notification area: there from construction to destruction, and put
+// back when Explorer starts again (it forgets every icon then).
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+class TrayIcon {
+public:
+    // Adds the icon; its mouse messages reach `owner` as `callbackMessage` (lParam: the mouse
+    // message).
+    TrayIcon(HWND owner, UINT callbackMessage, HICON icon, const wchar_t* tip);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // True for Explorer's "TaskbarCreated" message, after adding the icon again: without it a
+    // hidden window could not be reached any more.
+    bool OnTaskbarCreated(UINT message);
+
+private:
+    NOTIFYICONDATAW data{};
+    UINT taskbarCreated = 0;
+};
