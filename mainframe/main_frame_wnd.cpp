@@ -272,8 +272,7 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
         StartClientAgain(exePath, L"NoLogin");
     }
     if (end != 1) return;
-    std::wstring config = exeDir + L"\\" + L"config.bin";
-    WritePrivateProfileStringW(L"cloud_client", L"click_close_exit", L"true", config.c_str());
+    ConfigFile(ConfigFile::PathIn(exeDir)).SetClickCloseExit();
     trayIcon.reset();
     ClientHandler::Instance()->CloseAllAndExit();
 }
