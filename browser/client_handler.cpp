@@ -3,8 +3,9 @@
 #include <shlobj.h>
 
 #include "browser/address_routing.h"
-#include "include/cef_task.h"
 #include "browser/file_filter.h"
+#include "include/cef_task.h"
+#include "include/wrapper/cef_helpers.h"
 #include "ui/messages.h"
 #include "process/process_exit.h"
 #include "ui/geometry.h"
@@ -47,6 +48,7 @@ void SetAsBrowserChild(CefWindowInfo& info, HWND parent, const RECT& place) {
 ClientHandler::ClientHandler() = default;
 
 void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& url) {
+    CEF_REQUIRE_UI_THREAD();
     AddressRoute route = RouteAddress(serverBaseUrl_, url.ToWString());
     if (route.kind == AddressRoute::LoginPage) {
         PostMessageW(mainWindow_, WM_QUIT_CLIENT, 1, 1);
@@ -56,6 +58,7 @@ void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, 
 }
 
 void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) {
+    CEF_REQUIRE_UI_THREAD();
     // Sent, not posted: the text is only valid during this call.
     std::wstring text = title.ToWString();
     LPARAM previous = sendingTitle_;
@@ -67,6 +70,7 @@ void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString
 bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString&, const CefString&,
                                   WindowOpenDisposition, bool, const CefPopupFeatures&, CefWindowInfo& windowInfo,
                                   CefRefPtr<CefClient>&, CefBrowserSettings&, bool*) {
+    CEF_REQUIRE_UI_THREAD();
     if (!PopupAllowed(browsers_.size())) {
         MessageBoxW(mainWindow_, kPopupLimitText, kPrompt, MB_OK);
         return true;
@@ -78,11 +82,13 @@ bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, co
 }
 
 void ClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser) {
+    CEF_REQUIRE_UI_THREAD();
     browsers_.push_back(browser);
     PostMessageW(mainWindow_, WM_TAB_ADD, 0, static_cast<LPARAM>(browser->GetIdentifier()));
 }
 
 bool ClientHandler::DoClose(CefRefPtr<CefBrowser> browser) {
+    CEF_REQUIRE_UI_THREAD();
     // The main window decides how the tab closes; the engine leaves the window alone.
     Sleep(700);
     PostMessageW(mainWindow_, WM_TAB_CLOSE, static_cast<WPARAM>(browser->GetIdentifier()), 0);
@@ -90,6 +96,7 @@ bool ClientHandler::DoClose(CefRefPtr<CefBrowser> browser) {
 }
 
 void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser) {
+    CEF_REQUIRE_UI_THREAD();
     for (auto it = browsers_.begin(); it != browsers_.end(); ++it) {
         if ((*it)->IsSame(browser)) {
             browsers_.erase(it);
@@ -101,11 +108,13 @@ void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser) {
 
 void ClientHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, CefRefPtr<CefContextMenuParams>,
                                         CefRefPtr<CefMenuModel> model) {
+    CEF_REQUIRE_UI_THREAD();
     if (model->GetCount() > 0) model->Clear();
 }
 
 void ClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem>,
                                      const CefString& suggested_name, CefRefPtr<CefBeforeDownloadCallback> callback) {
+    CEF_REQUIRE_UI_THREAD();
     wchar_t documents[800] = {};
     if (!SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, FALSE)) documents[0] = L'\0';
     callback->Continue(DownloadTarget(documents, suggested_name.ToWString()), true);
@@ -113,6 +122,7 @@ void ClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloa
 
 void ClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem> download_item,
                                       CefRefPtr<CefDownloadItemCallback>) {
+    CEF_REQUIRE_UI_THREAD();
     if (download_item->IsComplete() && !download_item->IsCanceled()) {
         std::wstring text = download_item->GetFullPath().ToWString() + kDownloadDone;
         MessageBoxW(mainWindow_, text.c_str(), kPrompt, MB_OK);
@@ -122,6 +132,7 @@ void ClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser>, CefRefPtr<CefDownlo
 bool ClientHandler::OnFileDialog(CefRefPtr<CefBrowser>, FileDialogMode mode, const CefString& title,
                                  const CefString&, const std::vector<CefString>& accept_filters, int,
                                  CefRefPtr<CefFileDialogCallback> callback) {
+    CEF_REQUIRE_UI_THREAD();
     if (!HandlesFileDialogMode(static_cast<int>(mode))) return false;
     std::vector<std::wstring> filters;
     for (const CefString& filter : accept_filters) filters.push_back(filter.ToWString());

@@ -1,5 +1,6 @@
-// The one engine client of the process: every browser reports its events here, and the main
-// window finds, shows, loads into and closes browsers through it.
+// The one engine client of the process: every browser reports its events here (each callback on
+// the UI thread, checked on entry), and the main window finds, shows, loads into and closes
+// browsers through it.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
