@@ -2,7 +2,7 @@
 // engine sub-process; only the browser process goes past the sub-process dispatch.
 #include <windows.h>
 
-#include "UIlib.h"
+#include "ui/skin.h"
 #include "browser/client_app.h"
 #include "process/single_instance.h"
 #include "process/startup_logic.h"

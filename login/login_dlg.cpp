@@ -172,7 +172,7 @@ void LoginDlg::Notify(TNotifyUI& msg) {
         OnClick(sender);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_TEXTCHANGED) == 0) {
         if (sender && sender == passwordEdit) {
-            std::wstring text = passwordEdit->GetText().str();
+            std::wstring text = passwordEdit->GetText().GetData();
             encodedPassword = text.empty() ? std::wstring() : EncodePassword(text);
         }
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_RETURN) == 0) {
@@ -219,7 +219,7 @@ void LoginDlg::OnClick(CControlUI* sender) {
 void LoginDlg::DropDownHistory() {
     if (!userNameCombo || userNameCombo->IsFocused()) return;
     userNameCombo->SetFocus();
-    std::wstring typed = userNameEdit ? userNameEdit->GetText().str() : std::wstring();
+    std::wstring typed = userNameEdit ? userNameEdit->GetText().GetData() : std::wstring();
     if (!typed.empty()) {
         SelectComboItem(typed);
     } else {
@@ -233,7 +233,7 @@ void LoginDlg::DropDownHistory() {
 }
 
 void LoginDlg::OnHistorySelected() {
-    std::wstring text = userNameCombo->GetText().str();
+    std::wstring text = userNameCombo->GetText().GetData();
     if (userNameEdit) userNameEdit->SetText(text.c_str());
     const AccountHistory::Entry* entry = history.Find(text);
     if (!entry) {
@@ -267,7 +267,7 @@ void LoginDlg::StartAttempt() {
     rememberAtStart = rememberBox ? rememberBox->GetCheck() : rememberAtStart;
     ShowError(std::wstring());
     if (userNameEdit) {
-        std::wstring typed = userNameEdit->GetText().str();
+        std::wstring typed = userNameEdit->GetText().GetData();
         if (typed.empty()) {
             ShowError(kNoUserName);
             PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(userNameEdit), 0);

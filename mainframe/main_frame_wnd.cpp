@@ -30,7 +30,7 @@ void OpenMenu(HWND& slot, LPCTSTR skin, CPaintManagerUI* manager, DWORD alignmen
     if (slot && IsWindow(slot)) DestroyWindow(slot);
     POINT cursor{};
     GetCursorPos(&cursor);
-    CMenuWnd* menu = CMenuWnd::CreateMenu();
+    CMenuWnd* menu = new CMenuWnd();
     menu->Init(nullptr, skin, cursor, manager, nullptr, alignment);
     slot = menu->GetHWND();
 }
@@ -175,7 +175,7 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             auto* command = reinterpret_cast<MenuCmd*>(wParam);
             if (command) {
                 OnMenuCommand(*command);
-                CPaintManagerUI::DeletePtr(command);
+                m_PaintManager.DeletePtr(command);
             }
             return 0;
         }

@@ -3,7 +3,9 @@
 
   - no include cycle between the project's own folders (a folder may use a lower one, never
     the other way round as well, directly or through others);
-  - nothing outside app/ (tests and benches included) includes a file of app/.
+  - nothing outside app/ (tests and benches included) includes a file of app/;
+  - client folders include the skin library only through ui/skin.h (which keeps windowsx.h's
+    macros away from the engine's DOM methods).
 
 Prints each violation and exits 1; prints one summary line and exits 0 otherwise.
 Usage: check_layers.py [repository root]
@@ -15,6 +17,8 @@ import sys
 FOLDERS = ["app", "login", "mainframe", "browser", "ui", "process", "net", "common", "updater"]
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
 SKIP_DIRS = {".git", "build", ".deps", "_deps", "node_modules"}
+SKIN_HEADER = re.compile(r'^\s*#\s*include\s*[<"]UIlib\.h[">]')
+SKIN_WRAPPER = os.path.join("ui", "skin.h")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([A-Za-z0-9_]+)/[^">]+[">]')
 
 
@@ -69,6 +73,11 @@ def main():
     for top in FOLDERS:
         for path in sources(root, top):
             rel = os.path.relpath(path, root)
+            if rel != SKIN_WRAPPER:
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        if SKIN_HEADER.match(line):
+                            problems.append(f"{rel}:{number}: includes UIlib.h directly (use ui/skin.h)")
             for number, target in included_folders(path):
                 if target != top and target in FOLDERS:
                     edges.setdefault(top, set()).add(target)

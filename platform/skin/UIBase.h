@@ -25,7 +25,6 @@ public:
 
     LPCTSTR GetData() const { return m_s.c_str(); }
     operator LPCTSTR() const { return m_s.c_str(); }
-    const std::wstring& str() const { return m_s; }
     int GetLength() const { return (int)m_s.size(); }
     bool IsEmpty() const { return m_s.empty(); }
     void Empty() { m_s.clear(); }

@@ -112,7 +112,7 @@ void CPaintManagerUI::SetResourcePath(LPCTSTR pStrPath) {
     g_resourcePath = p;
 }
 
-void CPaintManagerUI::DeletePtr(void* ptr) {
+void CPaintManagerUI::DeletePtr(void* ptr) const {
     // Only records this library allocated; anything else is left alone.
     if (ptr && Internal::ForgetRecord(ptr)) ::operator delete(ptr);
 }
@@ -529,7 +529,7 @@ void CPaintManagerUI::UpdateToolTip(CControlUI* pControl) {
         ::SendMessage(m_hwndTooltip, TTM_ACTIVATE, FALSE, 0);
         return;
     }
-    m_tooltipTexts.assign(1, pControl->GetToolTip().str());
+    m_tooltipTexts.assign(1, std::wstring(pControl->GetToolTip().GetData()));
     ti.uFlags = TTF_SUBCLASS;
     ti.hinst = GetInstance();
     ti.rect = pControl->GetPos();

@@ -168,7 +168,7 @@ public:
     static void SetResourcePath(LPCTSTR pStrPath);
     // Frees a record the library allocated for the caller (the menu command); other
     // pointers (and a second free of the same record) are ignored.
-    static void DeletePtr(void* ptr);
+    void DeletePtr(void* ptr) const;
 
     // DPI: SetDPI rescales fonts, sizes and the window (keeping its position).
     CDPI* GetDPIObj() { return &m_dpi; }

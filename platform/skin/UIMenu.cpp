@@ -167,7 +167,7 @@ void CMenuWnd::ChooseItem(CMenuElementUI* pItem) {
         lstrcpynW(cmd->szText, pItem->GetText(), 1024);
         cmd->bChecked = checked;
         Internal::RegisterRecord(cmd);
-        if (!::PostMessage(target, WM_MENUCLICK, (WPARAM)cmd, 0)) CPaintManagerUI::DeletePtr(cmd);
+        if (!::PostMessage(target, WM_MENUCLICK, (WPARAM)cmd, 0)) m_pMainManager->DeletePtr(cmd);
     }
     Close();
 }

@@ -6,7 +6,7 @@
 namespace DuiLib {
 
 // Posted to the main paint manager's window when an item is chosen;
-// wParam is a MenuCmd* that the receiver frees with CPaintManagerUI::DeletePtr.
+// wParam is a MenuCmd* that the receiver frees with DeletePtr of its paint manager.
 // Skinned windows never see this message with a pointer the library did not issue.
 #define WM_MENUCLICK (WM_USER + 3)
 
@@ -49,7 +49,6 @@ class CMenuWnd : public CWindowWnd, public INotifyUI {
 public:
     CMenuWnd();
     ~CMenuWnd() override;
-    static CMenuWnd* CreateMenu() { return new CMenuWnd(); }
     static void DestroyMenu();
     static int GetOpenMenuCount();
     // Builds and shows the menu. pOwner is unused (sub-menus are not supported);

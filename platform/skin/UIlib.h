@@ -9,6 +9,9 @@
 // Notifications reach Notify(TNotifyUI&) with the type text (DUI_MSGTYPE_*) and the sender.
 #pragma once
 
+#include <windows.h>
+#include <windowsx.h>
+
 #include "UIBase.h"
 #include "UIManager.h"
 #include "UIControls.h"

@@ -28,7 +28,7 @@ DuiLib::CComboUI* Dialog::Combo() const {
 
 std::wstring Dialog::Text(const wchar_t* name) const {
     CControlUI* c = Find(name);
-    return c ? c->GetText().str() : L"<no control>";
+    return c ? c->GetText().GetData() : L"<no control>";
 }
 
 bool Dialog::Visible(const wchar_t* name) const {
@@ -38,7 +38,7 @@ bool Dialog::Visible(const wchar_t* name) const {
 
 std::wstring Dialog::FocusName() const {
     CControlUI* focus = pm->GetFocus();
-    return focus ? focus->GetName().str() : std::wstring();
+    return focus ? focus->GetName().GetData() : std::wstring();
 }
 
 namespace {

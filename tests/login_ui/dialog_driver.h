@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "UIlib.h"
+#include "ui/skin.h"
 #include "login/login_dlg.h"
 #include "mainframe/main_frame_wnd.h"
 #include "skin_testing.h"

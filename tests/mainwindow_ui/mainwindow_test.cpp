@@ -10,7 +10,7 @@
 #include <atomic>
 #include <thread>
 
-#include "UIlib.h"
+#include "ui/skin.h"
 #include "process/single_instance.h"
 #include "browser/client_handler.h"
 #include "ui/messages.h"

@@ -10,6 +10,15 @@
 #include "mainframe/tab_strip.h"
 #include "ui/skin.h"
 
+// The skin header brings in <windowsx.h> as the real library's does; the client's wrapper takes
+// away the two macros that would rename the engine's DOM node methods.
+#ifndef GET_X_LPARAM
+#error "the skin header no longer brings in windowsx.h"
+#endif
+#if defined(GetFirstChild) || defined(GetNextSibling)
+#error "ui/skin.h lets windowsx.h rename GetFirstChild/GetNextSibling"
+#endif
+
 using namespace DuiLib;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "mainwindow_ui/ui_harness.h"
 
-#include "UIlib.h"
+#include "ui/skin.h"
 #include "browser/client_app.h"
 #include "browser/client_handler.h"
 #include "ui/messages.h"

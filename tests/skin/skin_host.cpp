@@ -13,7 +13,7 @@ std::vector<std::wstring> HostWnd::Senders(const wchar_t* type) const {
 
 void HostWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == DUI_MSGTYPE_WINDOWINIT) windowInitAfterInit = initCalled;
-    notes.push_back(Note{msg.sType.str(), msg.pSender ? msg.pSender->GetName().str() : L""});
+    notes.push_back(Note{msg.sType.GetData(), msg.pSender ? msg.pSender->GetName().GetData() : L""});
     if (onNotify) onNotify(msg);
 }
 
@@ -22,7 +22,7 @@ LRESULT HostWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BO
         MenuCmd* cmd = reinterpret_cast<MenuCmd*>(wParam);
         if (cmd) {
             menuPicks.push_back(MenuPick{cmd->szName, cmd->szUserData, cmd->szText, cmd->bChecked});
-            CPaintManagerUI::DeletePtr(cmd);
+            m_PaintManager.DeletePtr(cmd);
         }
         bHandled = TRUE;
         return 0;

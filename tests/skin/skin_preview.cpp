@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         std::wstring menuSkin(argv[4], argv[4] + strlen(argv[4]));
         // Opened like the tray menu, at the screen's bottom-right corner: under Wine on a bare
         // X server a popup drawn over another window of the process shows black in screenshots.
-        CMenuWnd* menu = CMenuWnd::CreateMenu();
+        CMenuWnd* menu = new CMenuWnd();
         menu->Init(NULL, menuSkin.c_str(), POINT{::GetSystemMetrics(SM_CXSCREEN) - 20, ::GetSystemMetrics(SM_CYSCREEN) - 20},
                    &pm, NULL, eMenuAlignment_Right | eMenuAlignment_Bottom);
         Testing::PumpMessages();

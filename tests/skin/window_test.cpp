@@ -91,7 +91,7 @@ TEST(Window, CaptionDragsAndTheFrameSizesButButtonsStayClickable) {
 
 TEST(Window, MissingOrBrokenSkinStillGivesAClosableWindow) {
     SetUpSkinPaths();
-    std::wstring broken = CPaintManagerUI::GetResourcePath().str() + L"broken_skin_test.xml";
+    std::wstring broken = std::wstring(CPaintManagerUI::GetResourcePath().GetData()) + L"broken_skin_test.xml";
     FILE* f = _wfopen(broken.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
     fputs("<Window size=\"300,200\"><VerticalLayout><Button name=\"x\"", f);   // truncated
@@ -143,7 +143,7 @@ protected:
 };
 
 TEST_F(MenuTest, ChoosingAnItemPostsTheCommandRecord) {
-    CMenuWnd* menu = CMenuWnd::CreateMenu();
+    CMenuWnd* menu = new CMenuWnd();
     menu->Init(NULL, L"menu_tray.xml", POINT{800, 600}, &host->pm(), NULL, 0x18);
     ASSERT_NE(Testing::GetOpenMenuWindow(), nullptr);
     RECT rc = OpenMenuRect();
@@ -168,10 +168,10 @@ TEST_F(MenuTest, ForgedMenuCommandsFromOutsideAreDropped) {
     ::PostMessage(host->GetHWND(), WM_MENUCLICK, 0, 0);
     Testing::PumpMessages();
     EXPECT_TRUE(host->menuPicks.empty());
-    CPaintManagerUI::DeletePtr(&local);   // not a library record: ignored
-    CPaintManagerUI::DeletePtr(nullptr);
+    host->pm().DeletePtr(&local);   // not a library record: ignored
+    host->pm().DeletePtr(nullptr);
 
-    CMenuWnd* menu = CMenuWnd::CreateMenu();
+    CMenuWnd* menu = new CMenuWnd();
     menu->Init(NULL, L"menu_tray.xml", POINT{300, 300}, &host->pm(), NULL, 0x18);
     ASSERT_TRUE(Testing::ClickMenuItem(L"menu_show_mainwnd"));
     Testing::PumpMessages();
