@@ -36,12 +36,12 @@ void LoginDlg::SetRequestForTesting(RequestFn request) { g_request = request ? r
 void LoginDlg::SetOpenPageForTesting(OpenPageFn open) { g_openPage = open ? open : &OpenPageInShell; }
 
 LoginDlg::LoginDlg(LoginFields& fields, bool autoLoginAllowed, const std::wstring& appDir)
-    : fields(fields), appDir(appDir), skipAutoLoginOnce(!autoLoginAllowed) {}
+    : fields_(fields), appDir_(appDir), skipAutoLoginOnce_(!autoLoginAllowed) {}
 
 LoginDlg::~LoginDlg() {
-    if (attempt) {
-        std::lock_guard<std::mutex> guard(attempt->lock);
-        attempt->dialog = nullptr;
+    if (attempt_) {
+        std::lock_guard<std::mutex> guard(attempt_->lock);
+        attempt_->dialog = nullptr;
     }
 }
 
@@ -58,84 +58,84 @@ void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoL
 
 void LoginDlg::InitWindow() {
     TimelineMark("login-skin-built");
-    errorLabel = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
-    errorIcon = m_PaintManager.FindControl(L"btn_ErrorIcon");
-    passwordEdit = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
-    userNameEdit = FindAs<CEditUI>(m_PaintManager, L"edit_username", DUI_CTR_EDIT);
+    errorLabel_ = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
+    errorIcon_ = m_PaintManager.FindControl(L"btn_ErrorIcon");
+    passwordEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
+    userNameEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_username", DUI_CTR_EDIT);
     // The skin may set a smaller limit; no skin may allow more.
-    for (CEditUI* edit : {userNameEdit, passwordEdit}) {
+    for (CEditUI* edit : {userNameEdit_, passwordEdit_}) {
         if (edit && (edit->GetMaxChar() == 0 || edit->GetMaxChar() > kMaxCredentialChars)) {
             edit->SetMaxChar(static_cast<UINT>(kMaxCredentialChars));
         }
     }
-    autoLoginBox = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_autologin", DUI_CTR_CHECKBOX);
-    rememberBox = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_rememberpassword", DUI_CTR_CHECKBOX);
-    loginButton = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
-    userNameCombo = FindAs<CComboUI>(m_PaintManager, L"combo_username", DUI_CTR_COMBO);
+    autoLoginBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_autologin", DUI_CTR_CHECKBOX);
+    rememberBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_rememberpassword", DUI_CTR_CHECKBOX);
+    loginButton_ = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
+    userNameCombo_ = FindAs<CComboUI>(m_PaintManager, L"combo_username", DUI_CTR_COMBO);
 
-    fields.serverBaseUrl = MainConfig(appDir).ServerUrl();
+    fields_.serverBaseUrl = MainConfig(appDir_).ServerUrl();
 
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 662, 442, SWP_NOMOVE);
     ApplyMonitorDpi();
     CenterWindow();
 
-    const std::wstring configPath = ConfigFile::PathIn(appDir);
-    history.SetFile(configPath);
-    history.Load();
-    if (userNameCombo) {
-        for (const AccountHistory::Entry& entry : history.entries()) {
+    const std::wstring configPath = ConfigFile::PathIn(appDir_);
+    history_.SetFile(configPath);
+    history_.Load();
+    if (userNameCombo_) {
+        for (const AccountHistory::Entry& entry : history_.entries()) {
             CListLabelElementUI* item = new CListLabelElementUI;
             item->SetText(entry.userName.c_str());
-            userNameCombo->Add(item);
+            userNameCombo_->Add(item);
         }
-        userNameCombo->SelectItem(0, false, false);
+        userNameCombo_->SelectItem(0, false, false);
     }
 
     StoredLogin stored = ReadStoredLogin(configPath);
     if (!stored.fileExists) return;
     const std::wstring& storedName = stored.userName;
     const std::wstring& storedPassword = stored.encodedPassword;
-    autoLogin = stored.autoLogin;
-    SetChecked(autoLoginBox, autoLogin);
+    autoLogin_ = stored.autoLogin;
+    SetChecked(autoLoginBox_, autoLogin_);
     if (!storedName.empty()) {
-        userName = storedName;
-        if (userNameEdit) userNameEdit->SetText(storedName.c_str());
+        userName_ = storedName;
+        if (userNameEdit_) userNameEdit_->SetText(storedName.c_str());
         SelectComboItem(storedName);
-    } else if (userNameEdit) {
-        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(userNameEdit), 0);
+    } else if (userNameEdit_) {
+        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(userNameEdit_), 0);
     }
     if (!storedPassword.empty()) {
-        encodedPassword = storedPassword;  // stored encoded: used as it is
-        if (passwordEdit) passwordEdit->SetText(storedPassword.c_str());
-        SetChecked(rememberBox, true);
-        if (skipAutoLoginOnce) {
-            skipAutoLoginOnce = false;
-        } else if (autoLogin) {
-            OnClick(loginButton);
+        encodedPassword_ = storedPassword;  // stored encoded: used as it is
+        if (passwordEdit_) passwordEdit_->SetText(storedPassword.c_str());
+        SetChecked(rememberBox_, true);
+        if (skipAutoLoginOnce_) {
+            skipAutoLoginOnce_ = false;
+        } else if (autoLogin_) {
+            OnClick(loginButton_);
         }
-    } else if (passwordEdit) {
-        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(passwordEdit), 0);
+    } else if (passwordEdit_) {
+        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(passwordEdit_), 0);
     }
 }
 
 void LoginDlg::SelectComboItem(const std::wstring& text) {
-    if (!userNameCombo) return;
+    if (!userNameCombo_) return;
     int match = -1;
-    for (int i = 0; i < userNameCombo->GetCount(); ++i) {
-        CControlUI* item = userNameCombo->GetItemAt(i);
+    for (int i = 0; i < userNameCombo_->GetCount(); ++i) {
+        CControlUI* item = userNameCombo_->GetItemAt(i);
         if (item && _wcsicmp(item->GetText(), text.c_str()) == 0) {
             match = i;
             break;
         }
     }
-    userNameCombo->SelectItem(match, false, false);
+    userNameCombo_->SelectItem(match, false, false);
 }
 
 LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
         case WM_PAINT:
-            if (!painted) {
-                painted = true;
+            if (!painted_) {
+                painted_ = true;
                 LRESULT result = WindowImplBase::HandleMessage(uMsg, wParam, lParam);
                 TimelineMark("login-first-paint");
                 return result;
@@ -147,7 +147,7 @@ LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             // The parameter is a control pointer; only our own two boxes are accepted, so a
             // message from another program cannot make us touch foreign memory.
             auto* control = reinterpret_cast<CControlUI*>(wParam);
-            if (control && (control == userNameEdit || control == passwordEdit)) control->SetFocus();
+            if (control && (control == userNameEdit_ || control == passwordEdit_)) control->SetFocus();
             return 0;
         }
         case WM_LOGIN_DONE:
@@ -155,9 +155,9 @@ LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CHAR:
             if (wParam == VK_RETURN) {
-                OnClick(loginButton);
-            } else if (wParam == VK_TAB && userNameEdit && userNameEdit->IsFocused() && passwordEdit) {
-                passwordEdit->SetFocus();
+                OnClick(loginButton_);
+            } else if (wParam == VK_TAB && userNameEdit_ && userNameEdit_->IsFocused() && passwordEdit_) {
+                passwordEdit_->SetFocus();
             }
             break;
         default:
@@ -171,14 +171,14 @@ void LoginDlg::Notify(TNotifyUI& msg) {
     if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) == 0) {
         OnClick(sender);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_TEXTCHANGED) == 0) {
-        if (sender && sender == passwordEdit) {
-            std::wstring text = passwordEdit->GetText().GetData();
-            encodedPassword = text.empty() ? std::wstring() : EncodePassword(text);
+        if (sender && sender == passwordEdit_) {
+            std::wstring text = passwordEdit_->GetText().GetData();
+            encodedPassword_ = text.empty() ? std::wstring() : EncodePassword(text);
         }
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_RETURN) == 0) {
-        OnClick(loginButton);
+        OnClick(loginButton_);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_ITEMSELECT) == 0) {
-        if (sender && sender == userNameCombo) OnHistorySelected();
+        if (sender && sender == userNameCombo_) OnHistorySelected();
     }
 }
 
@@ -187,109 +187,109 @@ void LoginDlg::OnClick(CControlUI* sender) {
     CDuiString name = sender->GetName();
     // A check box reports the click before it changes: "being switched on" means clear now.
     if (name.CompareNoCase(L"lb_remember") == 0) {
-        if (IsChecked(rememberBox)) SetChecked(autoLoginBox, false);
-        SetChecked(rememberBox, !IsChecked(rememberBox));
+        if (IsChecked(rememberBox_)) SetChecked(autoLoginBox_, false);
+        SetChecked(rememberBox_, !IsChecked(rememberBox_));
     } else if (name.CompareNoCase(L"chk_rememberpassword") == 0) {
-        if (IsChecked(rememberBox)) SetChecked(autoLoginBox, false);
+        if (IsChecked(rememberBox_)) SetChecked(autoLoginBox_, false);
     } else if (name.CompareNoCase(L"lb_autologin") == 0) {
-        if (IsChecked(autoLoginBox)) {
-            SetChecked(autoLoginBox, false);
+        if (IsChecked(autoLoginBox_)) {
+            SetChecked(autoLoginBox_, false);
         } else {
-            SetChecked(rememberBox, true);
-            SetChecked(autoLoginBox, true);
+            SetChecked(rememberBox_, true);
+            SetChecked(autoLoginBox_, true);
         }
     } else if (name.CompareNoCase(L"chk_autologin") == 0) {
-        if (!IsChecked(autoLoginBox)) SetChecked(rememberBox, true);
+        if (!IsChecked(autoLoginBox_)) SetChecked(rememberBox_, true);
     } else if (name.CompareNoCase(L"BtnMinimized") == 0) {
         ::ShowWindow(m_hWnd, SW_SHOWMINIMIZED);
     } else if (name.CompareNoCase(L"BtnClose") == 0 || name.CompareNoCase(L"btnCancel") == 0) {
-        if (attempt) attempt->proceed = false;
+        if (attempt_) attempt_->proceed = false;
         PostMessage(WM_CLOSE, 0, 0);
     } else if (name.CompareNoCase(L"btn_forgetpwd") == 0) {
-        g_openPage(fields.serverBaseUrl + L"/findPassword");
+        g_openPage(fields_.serverBaseUrl + L"/findPassword");
     } else if (name.CompareNoCase(L"btn_register") == 0) {
-        g_openPage(fields.serverBaseUrl + L"/register");
+        g_openPage(fields_.serverBaseUrl + L"/register");
     } else if (name.CompareNoCase(L"btn_Login") == 0) {
-        if (!loginInProgress) StartAttempt();
+        if (!loginInProgress_) StartAttempt();
     } else if (name.CompareNoCase(L"btncombodropdown") == 0) {
         DropDownHistory();
     }
 }
 
 void LoginDlg::DropDownHistory() {
-    if (!userNameCombo || userNameCombo->IsFocused()) return;
-    userNameCombo->SetFocus();
-    std::wstring typed = userNameEdit ? userNameEdit->GetText().GetData() : std::wstring();
+    if (!userNameCombo_ || userNameCombo_->IsFocused()) return;
+    userNameCombo_->SetFocus();
+    std::wstring typed = userNameEdit_ ? userNameEdit_->GetText().GetData() : std::wstring();
     if (!typed.empty()) {
         SelectComboItem(typed);
     } else {
-        userNameCombo->SelectItem(-1, false, false);
+        userNameCombo_->SelectItem(-1, false, false);
     }
     TEventUI event{};
     event.Type = UIEVENT_BUTTONDOWN;
-    event.pSender = userNameCombo;
+    event.pSender = userNameCombo_;
     event.dwTimestamp = GetTickCount();
-    userNameCombo->Event(event);
+    userNameCombo_->Event(event);
 }
 
 void LoginDlg::OnHistorySelected() {
-    std::wstring text = userNameCombo->GetText().GetData();
-    if (userNameEdit) userNameEdit->SetText(text.c_str());
-    const AccountHistory::Entry* entry = history.Find(text);
+    std::wstring text = userNameCombo_->GetText().GetData();
+    if (userNameEdit_) userNameEdit_->SetText(text.c_str());
+    const AccountHistory::Entry* entry = history_.Find(text);
     if (!entry) {
-        if (passwordEdit) passwordEdit->SetText(L"");
+        if (passwordEdit_) passwordEdit_->SetText(L"");
         return;
     }
     // Program-set text is no typing: the stored encoded password stays as it is.
-    if (passwordEdit) passwordEdit->SetText(entry->encodedPassword.c_str());
-    encodedPassword = entry->encodedPassword;
+    if (passwordEdit_) passwordEdit_->SetText(entry->encodedPassword.c_str());
+    encodedPassword_ = entry->encodedPassword;
 }
 
 void LoginDlg::ShowError(const std::wstring& text) {
-    if (errorLabel) {
-        errorLabel->SetText(text.c_str());
-        errorLabel->SetVisible(!text.empty());
+    if (errorLabel_) {
+        errorLabel_->SetText(text.c_str());
+        errorLabel_->SetVisible(!text.empty());
     }
-    if (errorIcon) errorIcon->SetVisible(!text.empty());
+    if (errorIcon_) errorIcon_->SetVisible(!text.empty());
 }
 
 void LoginDlg::SetLoginButton(bool busy) {
-    if (!loginButton) return;
-    loginButton->SetText(busy ? kLoggingInText : kLoginText);
-    loginButton->SetEnabled(!busy);
+    if (!loginButton_) return;
+    loginButton_->SetText(busy ? kLoggingInText : kLoginText);
+    loginButton_->SetEnabled(!busy);
 }
 
 // The checks and control reads of an attempt run here on the UI thread; only the request and
 // the settings-file writes around it go to the worker.
 void LoginDlg::StartAttempt() {
     TimelineMark("login-attempt");
-    loginInProgress = true;
-    rememberAtStart = rememberBox ? rememberBox->GetCheck() : rememberAtStart;
+    loginInProgress_ = true;
+    rememberAtStart_ = rememberBox_ ? rememberBox_->GetCheck() : rememberAtStart_;
     ShowError(std::wstring());
-    if (userNameEdit) {
-        std::wstring typed = userNameEdit->GetText().GetData();
+    if (userNameEdit_) {
+        std::wstring typed = userNameEdit_->GetText().GetData();
         if (typed.empty()) {
             ShowError(kNoUserName);
-            PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(userNameEdit), 0);
-            loginInProgress = false;
+            PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(userNameEdit_), 0);
+            loginInProgress_ = false;
             return;
         }
-        userName = typed.substr(0, kMaxCredentialChars);
+        userName_ = typed.substr(0, kMaxCredentialChars);
     }
-    if (passwordEdit && passwordEdit->GetText().IsEmpty()) {
+    if (passwordEdit_ && passwordEdit_->GetText().IsEmpty()) {
         ShowError(kNoPassword);
-        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(passwordEdit), 0);
-        loginInProgress = false;
+        PostMessage(WM_FOCUS_CONTROL, reinterpret_cast<WPARAM>(passwordEdit_), 0);
+        loginInProgress_ = false;
         return;
     }
-    fields.userName = userName;
-    fields.encodedPassword = encodedPassword;
+    fields_.userName = userName_;
+    fields_.encodedPassword = encodedPassword_;
 
     auto next = std::make_shared<LoginAttempt>();
-    next->fields = fields;  // the inputs: server address, user name, encoded password
-    next->configFile = ConfigFile::PathIn(appDir);
+    next->fields = fields_;  // the inputs: server address, user name, encoded password
+    next->configFile = ConfigFile::PathIn(appDir_);
     next->dialog = m_hWnd;
-    attempt = next;
+    attempt_ = next;
     SetLoginButton(true);
 
     auto* handed = new std::shared_ptr<LoginAttempt>(next);
@@ -299,7 +299,7 @@ void LoginDlg::StartAttempt() {
     } else {
         delete handed;
         SetLoginButton(false);
-        loginInProgress = false;
+        loginInProgress_ = false;
     }
 }
 
@@ -321,26 +321,26 @@ DWORD WINAPI LoginDlg::AttemptThread(LPVOID param) {
 
 void LoginDlg::OnAttemptDone() {
     // A forged or repeated message (any process can post it) finds no finished attempt.
-    std::shared_ptr<LoginAttempt> done = attempt;
+    std::shared_ptr<LoginAttempt> done = attempt_;
     if (!done || !done->finished) return;
-    attempt.reset();
+    attempt_.reset();
     if (done->proceed) {
-        fields.loginToken = done->fields.loginToken;
-        fields.userType = done->fields.userType;
-        fields.loggedIn = done->fields.loggedIn;
-        fields.loginError = done->fields.loginError;
+        fields_.loginToken = done->fields.loginToken;
+        fields_.userType = done->fields.userType;
+        fields_.loggedIn = done->fields.loggedIn;
+        fields_.loginError = done->fields.loginError;
         if (done->succeeded) {
-            if (rememberAtStart) autoLogin = IsChecked(autoLoginBox);
-            history.Clear();
+            if (rememberAtStart_) autoLogin_ = IsChecked(autoLoginBox_);
+            history_.Clear();
             // What the server accepted, not what the boxes hold now: they stay editable
             // while the request runs.
             RecordSuccessfulLogin(done->configFile, done->fields.userName, done->fields.encodedPassword,
-                                  rememberAtStart, autoLogin);
+                                  rememberAtStart_, autoLogin_);
             Close(1);
         } else {
-            ShowError(fields.loginError);
+            ShowError(fields_.loginError);
         }
     }
     SetLoginButton(false);
-    loginInProgress = false;
+    loginInProgress_ = false;
 }

@@ -47,8 +47,8 @@ public:
     using OpenPageFn = void (*)(const std::wstring& url);
     static void SetOpenPageForTesting(OpenPageFn open);
 
-    bool LoginInProgress() const { return loginInProgress; }
-    const std::wstring& EncodedPassword() const { return encodedPassword; }
+    bool LoginInProgress() const { return loginInProgress_; }
+    const std::wstring& EncodedPassword() const { return encodedPassword_; }
     DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
 
 protected:
@@ -72,26 +72,26 @@ private:
     void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on, false); }
     static DWORD WINAPI AttemptThread(LPVOID param);
 
-    LoginFields& fields;
-    std::wstring userName;
-    std::wstring encodedPassword;
-    std::wstring appDir;
-    bool autoLogin = false;
-    bool skipAutoLoginOnce = false;
-    bool loginInProgress = false;
-    bool painted = false;  // the first paint is a start-up mark
-    bool rememberAtStart = false;
-    std::shared_ptr<LoginAttempt> attempt;
-    AccountHistory history;
+    LoginFields& fields_;
+    std::wstring userName_;
+    std::wstring encodedPassword_;
+    std::wstring appDir_;
+    bool autoLogin_ = false;
+    bool skipAutoLoginOnce_ = false;
+    bool loginInProgress_ = false;
+    bool painted_ = false;  // the first paint is a start-up mark
+    bool rememberAtStart_ = false;
+    std::shared_ptr<LoginAttempt> attempt_;
+    AccountHistory history_;
 
-    DuiLib::CLabelUI* errorLabel = nullptr;
-    DuiLib::CControlUI* errorIcon = nullptr;
-    DuiLib::CEditUI* passwordEdit = nullptr;
-    DuiLib::CEditUI* userNameEdit = nullptr;
-    DuiLib::CCheckBoxUI* autoLoginBox = nullptr;
-    DuiLib::CCheckBoxUI* rememberBox = nullptr;
-    DuiLib::CButtonUI* loginButton = nullptr;
-    DuiLib::CComboUI* userNameCombo = nullptr;
+    DuiLib::CLabelUI* errorLabel_ = nullptr;
+    DuiLib::CControlUI* errorIcon_ = nullptr;
+    DuiLib::CEditUI* passwordEdit_ = nullptr;
+    DuiLib::CEditUI* userNameEdit_ = nullptr;
+    DuiLib::CCheckBoxUI* autoLoginBox_ = nullptr;
+    DuiLib::CCheckBoxUI* rememberBox_ = nullptr;
+    DuiLib::CButtonUI* loginButton_ = nullptr;
+    DuiLib::CComboUI* userNameCombo_ = nullptr;
 };
 
 // The start-up sequence's login step: the dialog for these fields, shown modally; `appDir` is

@@ -15,7 +15,7 @@ ConfirmDlg* ConfirmDlg::Show(HWND owner) {
         g_dialog = new ConfirmDlg();
         g_dialog->Create(owner, L"ConfirmDlg", 0x96C80000, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
-        g_dialog->owner = owner;
+        g_dialog->owner_ = owner;
     }
     g_dialog->ShowWindow(true, true);
     g_dialog->InitWindow();
@@ -37,12 +37,12 @@ void ConfirmDlg::Notify(TNotifyUI& msg) {
     if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) != 0 || !msg.pSender) return;
     CDuiString name = msg.pSender->GetName();
     if (name.CompareNoCase(L"btnOK") == 0) {
-        ::SendMessageW(owner, WM_QUIT_CLIENT, 1, 0);
+        ::SendMessageW(owner_, WM_QUIT_CLIENT, 1, 0);
         ShowWindow(false, false);
     } else if (name.CompareNoCase(L"btnCancel") == 0 || name.CompareNoCase(L"BtnClose") == 0) {
-        ::SendMessageW(owner, WM_QUIT_CLIENT, 0, 0);
+        ::SendMessageW(owner_, WM_QUIT_CLIENT, 0, 0);
         ShowWindow(false, false);
     } else if (name.CompareNoCase(L"TransSelectButton1") == 0) {
-        ::SendMessageW(owner, WM_CONFIRM_SELECT, 1, 0);
+        ::SendMessageW(owner_, WM_CONFIRM_SELECT, 1, 0);
     }
 }

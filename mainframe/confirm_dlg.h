@@ -21,5 +21,5 @@ protected:
 private:
     ConfirmDlg() = default;
     ~ConfirmDlg() override;
-    HWND owner = nullptr;
+    HWND owner_ = nullptr;
 };

@@ -80,12 +80,12 @@ MainFrameWnd::MainFrameWnd() = default;
 MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
 
 const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
-    if (exePath.empty()) {
-        exePath = ModuleFileName(instance);
-        size_t slash = exePath.rfind(L'\\');
-        exeDir = slash == std::wstring::npos ? exePath : exePath.substr(0, slash);
+    if (exePath_.empty()) {
+        exePath_ = ModuleFileName(instance);
+        size_t slash = exePath_.rfind(L'\\');
+        exeDir_ = slash == std::wstring::npos ? exePath_ : exePath_.substr(0, slash);
     }
-    return exeDir;
+    return exeDir_;
 }
 
 void MainFrameWnd::SetLoginStep(LoginStep step) { g_loginStep = step; }
@@ -117,16 +117,16 @@ void MainFrameWnd::CheckForUpdate() {
 void MainFrameWnd::InitWindow() {
     TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
-    tabs.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
+    tabs_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
-    trayIcon = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
+    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
                                           kClientTitle);
-    moduleButtons.clear();
-    for (const wchar_t* name : kModuleButtons) moduleButtons.push_back(Find(name));
-    browserMarker = Find(L"lbl_splitterbrowser");
+    moduleButtons_.clear();
+    for (const wchar_t* name : kModuleButtons) moduleButtons_.push_back(Find(name));
+    browserMarker_ = Find(L"lbl_splitterbrowser");
     OpenClientLogin();
     PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    showState = 3;
+    showState_ = 3;
     ApplyMonitorDpi();
 }
 
@@ -136,7 +136,7 @@ LRESULT MainFrameWnd::ResponseDefaultKeyEvent(WPARAM wParam) {
 }
 
 LRESULT MainFrameWnd::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
-    if (currentTabId >= 0) LayoutBrowser(currentTabId);
+    if (currentTabId_ >= 0) LayoutBrowser(currentTabId_);
     WindowImplBase::OnSize(uMsg, wParam, lParam, bHandled);
     return 0;
 }
@@ -152,7 +152,7 @@ LRESULT MainFrameWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL
     bool zoomed = ::IsZoomed(m_hWnd) != FALSE;
     if (zoomed != wasZoomed) {
         SetCaptionButtons(zoomed);
-        showState = zoomed ? 3 : 1;
+        showState_ = zoomed ? 3 : 1;
     }
     bHandled = TRUE;
     return 0;
@@ -161,15 +161,15 @@ LRESULT MainFrameWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL
 LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
         case WM_PAINT:
-            if (!painted) {
-                painted = true;
+            if (!painted_) {
+                painted_ = true;
                 LRESULT result = WindowImplBase::HandleMessage(uMsg, wParam, lParam);
                 TimelineMark("main-first-paint");
                 return result;
             }
             break;
         case WM_SHOWWINDOW:
-            if (wParam == 1) LayoutBrowser(currentTabId);
+            if (wParam == 1) LayoutBrowser(currentTabId_);
             break;
         case WM_MENUCLICK: {
             auto* command = reinterpret_cast<MenuCmd*>(wParam);
@@ -197,7 +197,7 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_TAB_RELAYOUT:
-            LayoutBrowser(currentTabId);
+            LayoutBrowser(currentTabId_);
             break;
         case WM_LOAD_URL: {
             // Only address objects this process made are read; anything else is ignored.
@@ -214,18 +214,18 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_TAB_CLOSE: {
             int k = TabIndex(static_cast<int>(wParam));
-            if (k >= 1) OnTabCloseButton(tabs.ItemAt(k + 1));
+            if (k >= 1) OnTabCloseButton(tabs_.ItemAt(k + 1));
             break;
         }
         case WM_MODULE_ACTIVE:
             if (wParam == 4 && userType == 3) return -1;
-            if (wParam < moduleButtons.size()) HighlightModule(moduleButtons[wParam]);
+            if (wParam < moduleButtons_.size()) HighlightModule(moduleButtons_[wParam]);
             break;
         case WM_RUN_PAGE_SCRIPT:
             if (OnRunPageScript(wParam) == -1) return -1;
             break;
         default:
-            if (trayIcon && trayIcon->OnTaskbarCreated(uMsg)) return 0;
+            if (trayIcon_ && trayIcon_->OnTaskbarCreated(uMsg)) return 0;
             break;
     }
     return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
@@ -237,10 +237,10 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 void MainFrameWnd::OnTrayIcon(LPARAM mouseMessage) {
     if (mouseMessage == WM_LBUTTONDOWN) {
         bool visible = ::IsWindowVisible(m_hWnd) != FALSE;
-        if (showState == 3 && !visible) {
+        if (showState_ == 3 && !visible) {
             ShowWindow(true, true);
             PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-        } else if (showState != 3) {
+        } else if (showState_ != 3) {
             ShowWindow(true, true);
         }
         SetForegroundWindow(m_hWnd);
@@ -258,7 +258,7 @@ void MainFrameWnd::OnMenuCommand(const MenuCmd& command) {
         if (!::IsWindowVisible(m_hWnd)) {
             ShowWindow(true, true);
             SetCaptionButtons(false);
-            showState = 1;
+            showState_ = 1;
         }
         ShowConfirmDlg();
     }
@@ -269,16 +269,16 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
         // The new instance must not find the name still taken by this one, but only when this
         // one is about to end; otherwise two clients would run side by side.
         if (end == 1) SingleInstance::Release();
-        StartClientAgain(exePath, L"NoLogin");
+        StartClientAgain(exePath_, L"NoLogin");
     }
     if (end != 1) return;
-    ConfigFile(ConfigFile::PathIn(exeDir)).SetClickCloseExit();
-    trayIcon.reset();
+    ConfigFile(ConfigFile::PathIn(exeDir_)).SetClickCloseExit();
+    trayIcon_.reset();
     ClientHandler::Instance()->CloseAllAndExit();
 }
 
 LRESULT MainFrameWnd::OnRunPageScript(WPARAM request) {
-    if (!pageScriptThrottle.Admit(GetTickCount64())) return -1;
+    if (!pageScriptThrottle_.Admit(GetTickCount64())) return -1;
     CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser();
     if (!first) return 0;
     CefRefPtr<CefFrame> frame = first->GetMainFrame();
@@ -287,7 +287,7 @@ LRESULT MainFrameWnd::OnRunPageScript(WPARAM request) {
 }
 
 void MainFrameWnd::ShowConfirmDlg() {
-    confirmDlg = ConfirmDlg::Show(m_hWnd);
+    confirmDlg_ = ConfirmDlg::Show(m_hWnd);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -319,20 +319,20 @@ void MainFrameWnd::OnClick(TNotifyUI& msg) {
     }
     if (name.CompareNoCase(L"BtnMin") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        showState = 6;
+        showState_ = 6;
     } else if (name.CompareNoCase(L"BtnMax") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-        showState = 3;
+        showState_ = 3;
     } else if (name.CompareNoCase(L"BtnRestore") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
-        showState = 9;
+        showState_ = 9;
     } else if (name.CompareNoCase(L"BtnWordPlanBack") == 0) {
         if (CTabLayoutUI* test = AsTabLayout(Find(L"tabTest"))) test->SelectItem(4);
     } else if (name.CompareNoCase(L"BtnClose") == 0) {
         // Only hides: the process, the tray icon and every browser stay.
         ShowWindow(false, true);
     } else if (name == L"Btn_Back" || name == L"Btn_advance" || name == L"Btn_Refresh") {
-        CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->GetBrowserById(currentTabId);
+        CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->GetBrowserById(currentTabId_);
         if (!browser) return;
         if (name == L"Btn_Back") {
             if (browser->CanGoBack()) browser->GoBack();
@@ -370,13 +370,13 @@ void MainFrameWnd::OnSelectChanged(TNotifyUI& msg) {
 // ---------------------------------------------------------------------------------------------
 // Tabs
 
-int MainFrameWnd::TabIndex(int browserId) const { return tabs.IndexOf(browserId); }
+int MainFrameWnd::TabIndex(int browserId) const { return tabs_.IndexOf(browserId); }
 
 void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
-    if (!browserMarker) return;  // no browser area in the skin: no browsers at all
+    if (!browserMarker_) return;  // no browser area in the skin: no browsers at all
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place = geometry::NewBrowserRect(client, browserMarker->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
+    RECT place = geometry::NewBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
     CefWindowInfo info;
     SetAsBrowserChild(info, m_hWnd, place);
     CefBrowserSettings settings;
@@ -384,41 +384,41 @@ void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
 }
 
 void MainFrameWnd::AddTab(int browserId) {
-    previousTabId = currentTabId;
-    if (!tabs.Layout()) return;
-    tabs.Add(browserId);
-    currentTabId = browserId;
+    previousTabId_ = currentTabId_;
+    if (!tabs_.Layout()) return;
+    tabs_.Add(browserId);
+    currentTabId_ = browserId;
     LayoutBrowser(browserId);
 }
 
-void MainFrameWnd::SelectTab(int index) { tabs.Select(index); }
+void MainFrameWnd::SelectTab(int index) { tabs_.Select(index); }
 
 void MainFrameWnd::LayoutBrowser(int browserId) {
     SelectTab(TabIndex(browserId));
     CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->ShowOnlyBrowser(browserId);
-    if (!browser || !browserMarker) return;
+    if (!browser || !browserMarker_) return;
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place = geometry::LaidOutBrowserRect(client, browserMarker->GetPos().bottom,
+    RECT place = geometry::LaidOutBrowserRect(client, browserMarker_->GetPos().bottom,
                                               m_PaintManager.GetDPIObj()->GetScale());
     HWND window = browser->GetHost()->GetWindowHandle();
     MoveWindow(window, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
     ::SetFocus(window);
 }
 
-void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) { tabs.SetTitle(browserId, title); }
+void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) { tabs_.SetTitle(browserId, title); }
 
 void MainFrameWnd::OnTabClicked(CControlUI* tab) {
     int id = static_cast<int>(tab->GetTag());
-    if (id > 0 && id != currentTabId) {
-        previousTabId = -1;
-        currentTabId = id;
+    if (id > 0 && id != currentTabId_) {
+        previousTabId_ = -1;
+        currentTabId_ = id;
         LayoutBrowser(id);
     }
 }
 
 void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
-    int i = tabs.IndexOfItem(button);
+    int i = tabs_.IndexOfItem(button);
     if (i < 0) return;
     if (i <= tabs::kFirstTabButton + 1) {
         // The first tab stays: closing it brings the platform's start page back.
@@ -427,27 +427,27 @@ void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
         }
         return;
     }
-    int id = tabs.IdAt(i - 1);
+    int id = tabs_.IdAt(i - 1);
     if (id > 0) CloseTab(id);
 }
 
 void MainFrameWnd::CloseTab(int browserId) {
-    if (browserId < 1 || !tabs.Layout()) return;
-    int n = tabs.Count();
+    if (browserId < 1 || !tabs_.Layout()) return;
+    int n = tabs_.Count();
     int s;
     // The tab it came from may be gone by now (closed before this one): then fall back to
     // the current tab, or the selection would land on no tab and every browser be hidden.
-    if (previousTabId > -1 && TabIndex(previousTabId) >= 0) {
-        s = TabIndex(previousTabId);
-        currentTabId = previousTabId;
+    if (previousTabId_ > -1 && TabIndex(previousTabId_) >= 0) {
+        s = TabIndex(previousTabId_);
+        currentTabId_ = previousTabId_;
     } else {
-        s = TabIndex(currentTabId);
+        s = TabIndex(currentTabId_);
     }
     ClientHandler::Instance()->CloseBrowserById(browserId);
-    int i = tabs.Remove(browserId);
+    int i = tabs_.Remove(browserId);
     if (i < 0) return;
     int next = tabs::NextCurrentIndex(s, i, n);
-    if (next != tabs::kKeepCurrent) currentTabId = next >= 0 ? tabs.IdAt(next) : -1;
+    if (next != tabs::kKeepCurrent) currentTabId_ = next >= 0 ? tabs_.IdAt(next) : -1;
     PostMessage(WM_TAB_RELAYOUT, 0, 0);
 }
 
@@ -460,9 +460,9 @@ void MainFrameWnd::OpenClientLogin() {
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
     SelectTab(tabs::kFirstTabButton);
-    int id = tabs.IdAt(tabs::kFirstTabButton);
+    int id = tabs_.IdAt(tabs::kFirstTabButton);
     ClientHandler::Instance()->LoadUrlInBrowser(id, url);
-    currentTabId = id;
+    currentTabId_ = id;
     LayoutBrowser(id);
 }
 
@@ -487,7 +487,7 @@ bool MainFrameWnd::OnModuleButton(CControlUI* sender) {
 }
 
 void MainFrameWnd::HighlightModule(CControlUI* button) {
-    for (CControlUI* module : moduleButtons) {
+    for (CControlUI* module : moduleButtons_) {
         if (module) module->SetEnabled(module != button);
     }
 }

@@ -25,7 +25,7 @@ public:
 
     // Full path of the running module, cut before its last backslash (cached after the first call).
     const std::wstring& GetExeDir(HINSTANCE instance);
-    const std::wstring& GetExePath() const { return exePath; }
+    const std::wstring& GetExePath() const { return exePath_; }
 
     // Login (the start-up sequence runs the step, then asks IsLoggedIn).
     static void SetLoginStep(LoginStep step);
@@ -56,12 +56,12 @@ public:
     void ShowConfirmDlg();
 
     // State, for the window's own users and tests.
-    int currentTab() const { return currentTabId; }
-    int previousTab() const { return previousTabId; }
-    int ShowState() const { return showState; }
-    DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs.Layout(); }
+    int currentTab() const { return currentTabId_; }
+    int previousTab() const { return previousTabId_; }
+    int ShowState() const { return showState_; }
+    DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs_.Layout(); }
     DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
-    const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons; }
+    const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons_; }
 
 protected:
     // WindowImplBase:
@@ -85,18 +85,18 @@ private:
     void SetCaptionButtons(bool maximized);
     DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
 
-    std::wstring exePath;
-    std::wstring exeDir;
-    ::TabStrip tabs;
-    int currentTabId = -1;
-    int previousTabId = -1;
-    std::vector<DuiLib::CControlUI*> moduleButtons;
-    DuiLib::CControlUI* browserMarker = nullptr;
-    int showState = 3;
-    std::unique_ptr<TrayIcon> trayIcon;
-    ConfirmDlg* confirmDlg = nullptr;
-    page_script::Throttle pageScriptThrottle;
-    bool painted = false;  // the first paint is a start-up mark
+    std::wstring exePath_;
+    std::wstring exeDir_;
+    TabStrip tabs_;
+    int currentTabId_ = -1;
+    int previousTabId_ = -1;
+    std::vector<DuiLib::CControlUI*> moduleButtons_;
+    DuiLib::CControlUI* browserMarker_ = nullptr;
+    int showState_ = 3;
+    std::unique_ptr<TrayIcon> trayIcon_;
+    ConfirmDlg* confirmDlg_ = nullptr;
+    page_script::Throttle pageScriptThrottle_;
+    bool painted_ = false;  // the first paint is a start-up mark
 };
 
 // The built-in addresses (deployment values).

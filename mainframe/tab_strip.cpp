@@ -5,19 +5,19 @@
 using namespace DuiLib;
 
 void TabStrip::Attach(CHorizontalLayoutUI* strip) {
-    layout = strip;
-    blankedSplitters[0] = blankedSplitters[1] = nullptr;
+    layout_ = strip;
+    blankedSplitters_[0] = blankedSplitters_[1] = nullptr;
 }
 
-int TabStrip::Count() const { return layout ? layout->GetCount() : 0; }
+int TabStrip::Count() const { return layout_ ? layout_->GetCount() : 0; }
 
-CControlUI* TabStrip::ItemAt(int index) const { return layout ? layout->GetItemAt(index) : nullptr; }
+CControlUI* TabStrip::ItemAt(int index) const { return layout_ ? layout_->GetItemAt(index) : nullptr; }
 
-int TabStrip::IndexOfItem(CControlUI* item) const { return layout && item ? layout->GetItemIndex(item) : -1; }
+int TabStrip::IndexOfItem(CControlUI* item) const { return layout_ && item ? layout_->GetItemIndex(item) : -1; }
 
 int TabStrip::IndexOf(int browserId) const {
     for (int i = 0; i < Count(); ++i) {
-        if (static_cast<int>(layout->GetItemAt(i)->GetTag()) == browserId) return i;
+        if (static_cast<int>(layout_->GetItemAt(i)->GetTag()) == browserId) return i;
     }
     return -1;
 }
@@ -28,54 +28,54 @@ int TabStrip::IdAt(int index) const {
 }
 
 void TabStrip::Add(int browserId) {
-    if (!layout) return;
-    int n = layout->GetCount();
+    if (!layout_) return;
+    int n = layout_->GetCount();
     if (n > tabs::kFirstTabButton) {
         CLabelUI* splitter = new CLabelUI;
         splitter->ApplyAttributeList(tabs::Format(tabs::kSplitterAttributes, n).c_str());
-        layout->Add(splitter);
+        layout_->Add(splitter);
         splitter->SetFixedWidth(3);
         if (n == 6) splitter->SetPadding(RECT{-8, 0, 0, 0});
     }
     COptionUI* button = new COptionUI;
-    button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, layout->GetCount()).c_str());
+    button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, layout_->GetCount()).c_str());
     button->SetTag(static_cast<UINT_PTR>(browserId));
-    layout->Add(button);
+    layout_->Add(button);
     button->SetFixedWidth(181);
     button->SetFixedHeight(24);
     button->SetFont(16);
     if (n >= 6) button->SetPadding(RECT{-8, 0, 0, 0});
     CButtonUI* close = new CButtonUI;
-    close->ApplyAttributeList(tabs::Format(tabs::kCloseButtonAttributes, layout->GetCount()).c_str());
-    layout->Add(close);
+    close->ApplyAttributeList(tabs::Format(tabs::kCloseButtonAttributes, layout_->GetCount()).c_str());
+    layout_->Add(close);
     if (n == tabs::kFirstTabButton) close->SetVisible(false);
 }
 
 void TabStrip::Select(int index) {
-    if (!layout || index < 0 || index >= layout->GetCount()) return;
-    CControlUI* item = layout->GetItemAt(index);
+    if (!layout_ || index < 0 || index >= layout_->GetCount()) return;
+    CControlUI* item = layout_->GetItemAt(index);
     if (!item) return;
-    for (CControlUI*& splitter : blankedSplitters) {
+    for (CControlUI*& splitter : blankedSplitters_) {
         if (splitter) splitter->SetText(L"|");
         splitter = nullptr;
     }
-    tabs::BlankedSplitters beside = tabs::SplittersBeside(index, layout->GetCount());
+    tabs::BlankedSplitters beside = tabs::SplittersBeside(index, layout_->GetCount());
     if (beside.before >= 0) {
-        blankedSplitters[0] = layout->GetItemAt(beside.before);
-        blankedSplitters[0]->SetText(L"");
+        blankedSplitters_[0] = layout_->GetItemAt(beside.before);
+        blankedSplitters_[0]->SetText(L"");
     }
     if (beside.after >= 0) {
-        blankedSplitters[1] = layout->GetItemAt(beside.after);
-        blankedSplitters[1]->SetText(L"");
+        blankedSplitters_[1] = layout_->GetItemAt(beside.after);
+        blankedSplitters_[1]->SetText(L"");
     }
     if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true, true);
 }
 
 void TabStrip::SetTitle(int browserId, const std::wstring& title) {
-    if (!layout) return;
+    if (!layout_) return;
     std::wstring text = tabs::TabText(title);
-    for (int i = 0; i < layout->GetCount(); ++i) {
-        CControlUI* item = layout->GetItemAt(i);
+    for (int i = 0; i < layout_->GetCount(); ++i) {
+        CControlUI* item = layout_->GetItemAt(i);
         if (static_cast<int>(item->GetTag()) != browserId) continue;
         item->SetText(text.c_str());
         item->SetToolTip(title.c_str());
@@ -85,15 +85,15 @@ void TabStrip::SetTitle(int browserId, const std::wstring& title) {
 int TabStrip::Remove(int browserId) {
     int i = IndexOf(browserId);
     if (i < 0) return -1;
-    tabs::TabRemoval removal = tabs::RemovalFor(i, layout->GetCount());
-    CControlUI* close = layout->GetItemAt(removal.closeButton);
-    CControlUI* splitter = removal.splitter >= 0 ? layout->GetItemAt(removal.splitter) : nullptr;
-    CControlUI* button = layout->GetItemAt(removal.button);
-    for (CControlUI*& blanked : blankedSplitters) {
+    tabs::TabRemoval removal = tabs::RemovalFor(i, layout_->GetCount());
+    CControlUI* close = layout_->GetItemAt(removal.closeButton);
+    CControlUI* splitter = removal.splitter >= 0 ? layout_->GetItemAt(removal.splitter) : nullptr;
+    CControlUI* button = layout_->GetItemAt(removal.button);
+    for (CControlUI*& blanked : blankedSplitters_) {
         if (blanked && blanked == splitter) blanked = nullptr;
     }
-    if (close) layout->Remove(close);
-    if (splitter) layout->Remove(splitter);
-    if (button) layout->Remove(button);
+    if (close) layout_->Remove(close);
+    if (splitter) layout_->Remove(splitter);
+    if (button) layout_->Remove(button);
     return i;
 }

@@ -10,7 +10,7 @@ class TabStrip {
 public:
     // The skin's strip (nullptr: the skin has none, and every call does nothing).
     void Attach(DuiLib::CHorizontalLayoutUI* layout);
-    DuiLib::CHorizontalLayoutUI* Layout() const { return layout; }
+    DuiLib::CHorizontalLayoutUI* Layout() const { return layout_; }
 
     int Count() const;
     DuiLib::CControlUI* ItemAt(int index) const;
@@ -29,6 +29,6 @@ public:
     int Remove(int browserId);
 
 private:
-    DuiLib::CHorizontalLayoutUI* layout = nullptr;
-    DuiLib::CControlUI* blankedSplitters[2] = {nullptr, nullptr};
+    DuiLib::CHorizontalLayoutUI* layout_ = nullptr;
+    DuiLib::CControlUI* blankedSplitters_[2] = {nullptr, nullptr};
 };

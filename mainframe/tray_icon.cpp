@@ -3,24 +3,24 @@
 #include <cwchar>
 
 TrayIcon::TrayIcon(HWND owner, UINT callbackMessage, HICON icon, const wchar_t* tip)
-    : taskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")) {
-    data.cbSize = 956;
-    data.hWnd = owner;
-    data.uID = 0;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = callbackMessage;
-    data.hIcon = icon;
-    wcscpy_s(data.szTip, tip);
-    Shell_NotifyIconW(NIM_ADD, &data);
+    : taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+    data_.cbSize = 956;
+    data_.hWnd = owner;
+    data_.uID = 0;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.uCallbackMessage = callbackMessage;
+    data_.hIcon = icon;
+    wcscpy_s(data_.szTip, tip);
+    Shell_NotifyIconW(NIM_ADD, &data_);
 }
 
 TrayIcon::~TrayIcon() {
-    data.hIcon = nullptr;
-    Shell_NotifyIconW(NIM_DELETE, &data);
+    data_.hIcon = nullptr;
+    Shell_NotifyIconW(NIM_DELETE, &data_);
 }
 
 bool TrayIcon::OnTaskbarCreated(UINT message) {
-    if (taskbarCreated == 0 || message != taskbarCreated) return false;
-    Shell_NotifyIconW(NIM_ADD, &data);
+    if (taskbarCreated_ == 0 || message != taskbarCreated_) return false;
+    Shell_NotifyIconW(NIM_ADD, &data_);
     return true;
 }

@@ -18,6 +18,6 @@ public:
     bool OnTaskbarCreated(UINT message);
 
 private:
-    NOTIFYICONDATAW data{};
-    UINT taskbarCreated = 0;
+    NOTIFYICONDATAW data_{};
+    UINT taskbarCreated_ = 0;
 };
