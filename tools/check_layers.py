@@ -5,7 +5,8 @@
     the other way round as well, directly or through others);
   - nothing outside app/ (tests and benches included) includes a file of app/;
   - client folders include the skin library only through ui/skin.h (which keeps windowsx.h's
-    macros away from the engine's DOM methods).
+    macros away from the engine's DOM methods);
+  - no source file of those folders reaches 500 lines (split it along its jobs instead).
 
 Prints each violation and exits 1; prints one summary line and exits 0 otherwise.
 Usage: check_layers.py [repository root]
@@ -15,6 +16,7 @@ import re
 import sys
 
 FOLDERS = ["app", "login", "mainframe", "browser", "ui", "process", "net", "common", "updater"]
+MAX_LINES = 500
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
 SKIP_DIRS = {".git", "build", ".deps", "_deps", "node_modules"}
 SKIN_HEADER = re.compile(r'^\s*#\s*include\s*[<"]UIlib\.h[">]')
@@ -73,6 +75,10 @@ def main():
     for top in FOLDERS:
         for path in sources(root, top):
             rel = os.path.relpath(path, root)
+            with open(path, encoding="utf-8", errors="replace") as f:
+                lines = sum(1 for _ in f)
+            if lines >= MAX_LINES:
+                problems.append(f"{rel}: {lines} lines (keep it under {MAX_LINES})")
             if rel != SKIN_WRAPPER:
                 with open(path, encoding="utf-8", errors="replace") as f:
                     for number, line in enumerate(f, 1):
