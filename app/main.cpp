@@ -2,16 +2,16 @@
 // engine sub-process; only the browser process goes past the sub-process dispatch.
 #include <windows.h>
 
-#include "ui/skin.h"
 #include "browser/client_app.h"
-#include "process/single_instance.h"
-#include "process/startup_logic.h"
-#include "ui/messages.h"
 #include "common/timeline.h"
 #include "include/cef_app.h"
 #include "login/login_dlg.h"
 #include "mainframe/main_frame_wnd.h"
 #include "net/http_interface.h"
+#include "process/single_instance.h"
+#include "process/startup_logic.h"
+#include "ui/messages.h"
+#include "ui/skin.h"
 
 #ifdef QUORVANE_TEST_WAITS
 #include "tests/support/test_waits.h"

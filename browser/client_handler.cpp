@@ -6,9 +6,9 @@
 #include "browser/file_filter.h"
 #include "include/cef_task.h"
 #include "include/wrapper/cef_helpers.h"
-#include "ui/messages.h"
 #include "process/process_exit.h"
 #include "ui/geometry.h"
+#include "ui/messages.h"
 
 namespace {
 

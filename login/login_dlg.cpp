@@ -2,11 +2,11 @@
 
 #include <shellapi.h>
 
-#include "ui/messages.h"
 #include "common/timeline.h"
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
+#include "ui/messages.h"
 
 using namespace DuiLib;
 

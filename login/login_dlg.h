@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "ui/skinned_window.h"
 #include "login/account_history.h"
 #include "login/login_request.h"
+#include "ui/skinned_window.h"
 
 // One sign-in attempt. The worker thread owns a copy of the inputs and writes only here; the
 // dialog reads the outcome on the UI thread. Shared by both, so a dialog closed during the

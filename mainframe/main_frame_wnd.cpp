@@ -1,20 +1,20 @@
 #include "mainframe/main_frame_wnd.h"
 
-#include "process/single_instance.h"
 #include "browser/client_handler.h"
-#include "ui/messages.h"
-#include "process/process_exit.h"
 #include "common/module_path.h"
 #include "common/text.h"
 #include "common/timeline.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
-#include "ui/geometry.h"
 #include "mainframe/module_addresses.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
 #include "mainframe/url_messages.h"
+#include "process/process_exit.h"
+#include "process/single_instance.h"
+#include "ui/geometry.h"
+#include "ui/messages.h"
 
 using namespace DuiLib;
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/skinned_window.h"
 #include "login/login_request.h"
 #include "mainframe/page_script.h"
 #include "mainframe/tab_strip.h"
 #include "mainframe/tray_icon.h"
+#include "ui/skinned_window.h"
 
 class ConfirmDlg;
 

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "process/startup_logic.h"
 #include "browser/address_routing.h"
-#include "ui/geometry.h"
 #include "mainframe/page_script.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/url_messages.h"
+#include "process/startup_logic.h"
+#include "ui/geometry.h"
 
 namespace {
 

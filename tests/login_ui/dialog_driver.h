@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "ui/skin.h"
 #include "login/login_dlg.h"
 #include "mainframe/main_frame_wnd.h"
+#include "ui/skin.h"
 #include "skin_testing.h"
 
 namespace logintest {

@@ -10,15 +10,15 @@
 #include <atomic>
 #include <thread>
 
-#include "ui/skin.h"
-#include "process/single_instance.h"
 #include "browser/client_handler.h"
-#include "ui/messages.h"
-#include "process/process_exit.h"
 #include "include/cef_app.h"
 #include "include/test/cef_test_hooks.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/url_messages.h"
+#include "process/process_exit.h"
+#include "process/single_instance.h"
+#include "ui/messages.h"
+#include "ui/skin.h"
 #include "skin_testing.h"
 
 using namespace DuiLib;

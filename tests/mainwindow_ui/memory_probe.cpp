@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "browser/client_handler.h"
-#include "ui/messages.h"
 #include "include/test/cef_test_hooks.h"
+#include "ui/messages.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "mainwindow_ui/ui_harness.h"
 
-#include "ui/skin.h"
 #include "browser/client_app.h"
 #include "browser/client_handler.h"
-#include "ui/messages.h"
 #include "include/cef_app.h"
 #include "include/test/cef_test_hooks.h"
+#include "ui/messages.h"
+#include "ui/skin.h"
 
 using testing_fixtures::RawHttpServer;
 using testing_fixtures::RecordedRequest;
