@@ -7,7 +7,6 @@
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
-#include "mainframe/module_addresses.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
 #include "mainframe/url_messages.h"
@@ -35,17 +34,6 @@ void OpenMenu(HWND& slot, LPCTSTR skin, CPaintManagerUI* manager, DWORD alignmen
     slot = menu->GetHWND();
 }
 
-// Module buttons in their fixed order; the index is the module number used by the address
-// routing.
-const wchar_t* const kModuleButtons[] = {L"btn_workplatform", L"btn_IMS",      L"btn_OA",  L"btn_CPA",
-                                         L"btn_System",       L"btn_Personal", L"btn_SMIS"};
-const wchar_t* const kModulePaths[] = {L"/dashboard",
-                                       L"/crm/iframe",
-                                       L"/oa/commercial-manager/index",
-                                       L"/work/customer/index",
-                                       L"/sys/employee/index?mainLoading=true",
-                                       L"/user/space/index?mainLoading=true"};
-
 // Outside reference sites of the optional demo pages ("tabTest").
 struct DemoOption {
     const wchar_t* name;
@@ -64,16 +52,6 @@ CTabLayoutUI* AsTabLayout(CControlUI* control) {
 }
 
 }  // namespace
-
-const std::wstring& DefaultServerBaseUrl() {
-    static const std::wstring url = DefaultServerUrl();
-    return url;
-}
-
-const std::wstring& ShortMessageBaseUrl() {
-    static const std::wstring url = L"" QUORVANE_SMS_BASE_URL;
-    return url;
-}
 
 MainFrameWnd::MainFrameWnd() = default;
 
@@ -121,8 +99,7 @@ void MainFrameWnd::InitWindow() {
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
     trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
                                           kClientTitle);
-    moduleButtons_.clear();
-    for (const wchar_t* name : kModuleButtons) moduleButtons_.push_back(Find(name));
+    FindModuleButtons();
     browserMarker_ = Find(L"lbl_splitterbrowser");
     OpenClientLogin();
     PostMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
@@ -449,45 +426,4 @@ void MainFrameWnd::CloseTab(int browserId) {
     int next = tabs::NextCurrentIndex(s, i, n);
     if (next != tabs::kKeepCurrent) currentTabId_ = next >= 0 ? tabs_.IdAt(next) : -1;
     PostMessage(WM_TAB_RELAYOUT, 0, 0);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Module navigation
-
-void MainFrameWnd::OpenClientLogin() {
-    OpenInNewTab(ClientLoginAddress(serverBaseUrl, userName, encodedPassword));
-}
-
-void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
-    SelectTab(tabs::kFirstTabButton);
-    int id = tabs_.IdAt(tabs::kFirstTabButton);
-    ClientHandler::Instance()->LoadUrlInBrowser(id, url);
-    currentTabId_ = id;
-    LayoutBrowser(id);
-}
-
-bool MainFrameWnd::OnModuleButton(CControlUI* sender) {
-    CDuiString name = sender->GetName();
-    for (int i = 0; i < 6; ++i) {
-        if (name != kModuleButtons[i]) continue;
-        // The system module always lives on the built-in server.
-        const std::wstring& base = i == 4 ? DefaultServerBaseUrl() : serverBaseUrl;
-        OpenInFirstTab(base + kModulePaths[i]);
-        HighlightModule(sender);
-        return true;
-    }
-    if (name == L"btn_SMIS") {
-        // The token goes to the short-message system once per login.
-        std::wstring url = ShortMessageAddress(ShortMessageBaseUrl(), loginToken);
-        loginToken.clear();
-        OpenInNewTab(url);
-        return true;
-    }
-    return false;
-}
-
-void MainFrameWnd::HighlightModule(CControlUI* button) {
-    for (CControlUI* module : moduleButtons_) {
-        if (module) module->SetEnabled(module != button);
-    }
 }

@@ -83,6 +83,7 @@ private:
     void OnSelectChanged(DuiLib::TNotifyUI& msg);
     void OnTabClicked(DuiLib::CControlUI* tab);
     void SetCaptionButtons(bool maximized);
+    void FindModuleButtons();
     DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
 
     std::wstring exePath_;
