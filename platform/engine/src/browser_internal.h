@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "src/browser_impl.h"
+#include "src/text.h"
 
 namespace engine {
 
@@ -24,20 +25,6 @@ constexpr int kLineGap = 4;
 std::map<int, CefRefPtr<BrowserImpl>>& Registry();
 // Identifiers of new frames, unique in the process (UI thread only).
 int64 NextFrameId();
-
-inline std::wstring Trim(const std::wstring& s) {
-  size_t b = s.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return std::wstring();
-  size_t e = s.find_last_not_of(L" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-inline std::wstring Lower(std::wstring s) {
-  for (auto& c : s) {
-    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
-  }
-  return s;
-}
 
 // The callback a file dialog answers; it applies the choice to the input only if the page is
 // still the one the dialog was opened for.

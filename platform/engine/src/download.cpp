@@ -6,6 +6,7 @@
 
 #include "src/browser_impl.h"
 #include "src/engine_internal.h"
+#include "src/text.h"
 #include "src/url.h"
 
 namespace engine {
@@ -41,13 +42,6 @@ CefTime Now() {
   GetSystemTime(&st);
   CefTime t = {st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
   return t;
-}
-
-std::wstring Widen(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(n > 0 ? n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  return w;
 }
 
 class DownloadItemImpl : public CefDownloadItem {
@@ -255,8 +249,8 @@ void BrowserImpl::BeginDownload(const std::wstring& url, const std::wstring& sug
   state->url = fetched->finalUrl;
   state->originalUrl = fetched->addresses.empty() ? url : fetched->addresses.front();
   state->suggestedName = SuggestedFileName(fetched->contentDisposition, fetched->finalUrl, suggested);
-  state->contentDisposition = Widen(fetched->contentDisposition);
-  state->mimeType = Widen(fetched->contentType.substr(0, fetched->contentType.find(';')));
+  state->contentDisposition = Utf8ToWide(fetched->contentDisposition);
+  state->mimeType = Utf8ToWide(fetched->contentType.substr(0, fetched->contentType.find(';')));
   state->total = fetched->contentLength;
   state->start = Now();
   CefRefPtr<CefDownloadHandler> handler = client_ ? client_->GetDownloadHandler() : nullptr;

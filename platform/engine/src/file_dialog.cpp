@@ -59,7 +59,7 @@ void BrowserImpl::ActivateFileInput(LinkRef ref) {
   size_t start = 0;
   while (start <= item.accept.size()) {
     size_t comma = item.accept.find(L',', start);
-    std::wstring f = Lower(Trim(item.accept.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start)));
+    std::wstring f = AsciiLower(Trim(item.accept.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start)));
     if (!f.empty()) filters.push_back(f);
     if (comma == std::wstring::npos) break;
     start = comma + 1;

@@ -98,11 +98,11 @@ void BrowserImpl::Navigate(FrameImpl* frame, const std::wstring& urlIn, int kind
   CefRefPtr<BrowserImpl> self(this);
   int64 frameId = frame->id_;
   std::wstring scheme = UrlScheme(url);
-  if (url.empty() || Lower(url) == L"about:blank" || (scheme != L"http" && scheme != L"https")) {
+  if (url.empty() || AsciiLower(url) == L"about:blank" || (scheme != L"http" && scheme != L"https")) {
     FetchResult r;
     r.addresses.push_back(url.empty() ? L"about:blank" : url);
     r.finalUrl = r.addresses.back();
-    if (!(url.empty() || Lower(url) == L"about:blank")) {
+    if (!(url.empty() || AsciiLower(url) == L"about:blank")) {
       r.error = scheme.empty() ? ERR_INVALID_URL : ERR_UNKNOWN_URL_SCHEME;
       r.errorText = scheme.empty() ? L"net::ERR_INVALID_URL" : L"net::ERR_UNKNOWN_URL_SCHEME";
     }
@@ -226,8 +226,7 @@ void BrowserImpl::Commit(int64 frameId, int navId, int kind, int historyTarget, 
   } else {
     if (lh) lh->OnLoadStart(this, frame.get(), kind == kReload ? TT_RELOAD : (frame->main_ ? TT_EXPLICIT : TT_AUTO_SUBFRAME));
     std::string type = r.contentType;
-    std::string lowerType = type;
-    for (auto& c : lowerType) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string lowerType = AsciiLower(type);
     std::wstring text = DecodeBody(r.body, type);
     if (lowerType.find("text/plain") != std::string::npos || lowerType.find("json") != std::string::npos) {
       frame->doc_ = HtmlDocument();
@@ -338,7 +337,7 @@ void BrowserImpl::ActivateLink(LinkRef ref) {
     BeginDownload(url, item.downloadName, nullptr, nullptr);
     return;
   }
-  std::wstring target = Lower(Trim(item.target));
+  std::wstring target = AsciiLower(Trim(item.target));
   if (target.empty() || target == L"_self") {
     if (href[0] == L'#' || (url.find(L'#') != std::wstring::npos && StripFragment(url) == StripFragment(frame->url_)))
       return;  // same document
@@ -350,7 +349,7 @@ void BrowserImpl::ActivateLink(LinkRef ref) {
     return;
   }
   for (auto& f : subframes_) {
-    if (Lower(f->name_) == target) {
+    if (AsciiLower(f->name_) == target) {
       Navigate(f.get(), url, kSubframe, -1);
       return;
     }
