@@ -30,4 +30,18 @@ int64 NextFrameId();
 // still the one the dialog was opened for.
 CefRefPtr<CefFileDialogCallback> NewFileDialogCallback(int browserId, int64 frameId, int generation, size_t input);
 
+// The engine's own open or save dialog.
+struct FileDialogSetup {
+  bool save = false;
+  bool multiple = false;  // open only
+  HWND owner = nullptr;
+  // Label and patterns ("*.png;*.jpg") of each filter; "All files" always follows them.
+  std::vector<std::pair<std::wstring, std::wstring>> filters;
+  std::wstring path;        // proposed file (save)
+  std::wstring defaultExt;  // added to a name typed without one (save)
+};
+// Runs the system dialog (or the one tests put in its place): the chosen paths, none when the
+// user cancels.
+std::vector<std::wstring> RunFileDialog(const FileDialogSetup& setup);
+
 }  // namespace engine

@@ -77,6 +77,9 @@ void BrowserImpl::ActivateFileInput(LinkRef ref) {
   if (handled || closed_) return;
 
   // The engine's own open dialog.
+  FileDialogSetup setup;
+  setup.multiple = item.multiple;
+  setup.owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
   std::wstring patterns;
   for (auto& f : filters) {
     std::wstring s = f.ToWString();
@@ -92,29 +95,45 @@ void BrowserImpl::ActivateFileInput(LinkRef ref) {
     if (!patterns.empty()) patterns += L";";
     patterns += p;
   }
+  if (!patterns.empty()) setup.filters.emplace_back(ChineseUi() ? L"自定义文件" : L"Custom files", patterns);
+  std::vector<std::wstring> chosen = RunFileDialog(setup);
+  if (chosen.empty()) {
+    callback->Cancel();
+    return;
+  }
+  callback->Continue(0, std::vector<CefString>(chosen.begin(), chosen.end()));
+}
+
+std::vector<std::wstring> RunFileDialog(const FileDialogSetup& setup) {
   std::wstring filter;
-  if (!patterns.empty()) filter += (ChineseUi() ? L"自定义文件" : L"Custom files") + std::wstring(1, L'\0') + patterns + std::wstring(1, L'\0');
+  for (const auto& f : setup.filters) filter += f.first + std::wstring(1, L'\0') + f.second + std::wstring(1, L'\0');
   filter += (ChineseUi() ? L"所有文件" : L"All files") + std::wstring(1, L'\0') + L"*.*" + std::wstring(2, L'\0');
-  std::vector<wchar_t> buffer(item.multiple ? 32768 : MAX_PATH * 2, L'\0');
+  size_t size = setup.save ? MAX_PATH * 4 : setup.multiple ? 32768 : MAX_PATH * 2;
+  std::vector<wchar_t> buffer(size, L'\0');
+  wcsncpy(buffer.data(), setup.path.c_str(), buffer.size() - 1);
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
+  ofn.hwndOwner = setup.owner;
   ofn.lpstrFilter = filter.c_str();
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = buffer.data();
   ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-  ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
-              (item.multiple ? OFN_ALLOWMULTISELECT : 0);
-  if (!RunOpenFileDialog(&ofn)) {
-    callback->Cancel();
-    return;
+  ofn.lpstrDefExt = setup.defaultExt.empty() ? nullptr : setup.defaultExt.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (setup.save) {
+    ofn.Flags |= OFN_OVERWRITEPROMPT;
+  } else {
+    ofn.Flags |= OFN_FILEMUSTEXIST | (setup.multiple ? OFN_ALLOWMULTISELECT : 0);
   }
+  BOOL chosen = setup.save ? RunSaveFileDialog(&ofn) : RunOpenFileDialog(&ofn);
+  if (!chosen) return {};
+  // The dialog (or a test's stand-in) may fill the buffer to its end.
   buffer.back() = 0;
   buffer[buffer.size() - 2] = 0;
-  std::vector<CefString> paths;
+  std::vector<std::wstring> paths;
   std::wstring first(buffer.data());
   const wchar_t* next = buffer.data() + first.size() + 1;
-  if (item.multiple && *next) {
+  if (!setup.save && setup.multiple && *next) {
     // Folder, then the names, each NUL-terminated.
     std::wstring folder = first;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
@@ -126,7 +145,7 @@ void BrowserImpl::ActivateFileInput(LinkRef ref) {
   } else if (!first.empty()) {
     paths.push_back(first);
   }
-  callback->Continue(0, paths);
+  return paths;
 }
 
 void BrowserImpl::SetFilePaths(int64 frameId, int generation, size_t input, const std::vector<std::wstring>& paths) {
