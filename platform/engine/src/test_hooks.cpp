@@ -1,7 +1,6 @@
 // What tests may ask of a browser: its text and links as shown, and clicks as a user makes them.
-#include "src/browser_internal.h"
-// After windows.h, which the hooks' header needs first.
 #include "include/test/cef_test_hooks.h"
+#include "src/browser_internal.h"
 
 namespace engine {
 
