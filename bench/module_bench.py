@@ -32,7 +32,10 @@ def one_round(probe):
     proc = subprocess.Popen(h.wine(probe), cwd=os.path.dirname(probe), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True)
     try:
-        site = proc.stdout.readline().split()[1]
+        first = proc.stdout.readline().split()
+        if len(first) < 2 or first[0] != "site":
+            raise RuntimeError("the probe did not start: %r" % first)
+        site = first[1]
         curl = [curl_ms(site + page) for _ in range(5) for page in PAGES]
         proc.stdin.write("go\n")
         proc.stdin.flush()
@@ -54,7 +57,10 @@ def main():
     parser.add_argument("--bin", default=os.environ.get("QUORVANE_BIN", os.path.join(ROOT, "build", h.ARCH, "bin")))
     parser.add_argument("--rounds", type=int, default=3)
     options = parser.parse_args()
-    probe = os.path.join(options.bin, "client_module_probe.exe")
+    # Absolute: the probe runs from its own folder, where a relative path would not lead.
+    probe = os.path.abspath(os.path.join(options.bin, "client_module_probe.exe"))
+    if not os.path.isfile(probe):
+        sys.exit("no %s (build the tests first)" % probe)
     h.start_session()
     try:
         curl, clicks, early, late = [], [], [], []

@@ -899,6 +899,27 @@ TEST_F(BrowserTest, ShutdownWithANavigationInFlight) {
   EXPECT_TRUE(client_->titles.empty());
 }
 
+// Workers are kept for the next transfer: new work must go to a waiting worker or a new one,
+// never queue behind a worker whose server has stopped answering.
+TEST_F(BrowserTest, AStalledPageDoesNotHoldUpTheNextOne) {
+  Site other;
+  other.Page("/first", "<title>first</title>");
+  other.Page("/second", "<title>second</title>");
+  site_.Stall("/hang", Site::Response(200, "Content-Type: text/html\r\n", "<title>late</title>"), 10);
+  CefRefPtr<CefBrowser> stalled = NewBrowser(L"");
+  CefRefPtr<CefBrowser> b = NewBrowser(L"");
+  ASSERT_TRUE(stalled && b);
+  Load(b, other.Url("/first"));  // leaves a worker waiting
+  stalled->GetMainFrame()->LoadURL(site_.Url("/hang"));
+  ASSERT_TRUE(cef_test::PumpUntil([&] { return !site_.RequestsFor("/hang").empty(); }, kWait));
+  b->GetMainFrame()->LoadURL(other.Url("/second"));
+  EXPECT_TRUE(cef_test::PumpUntil([&] { return !client_->titles.empty() && client_->titles.back() == L"second"; },
+                                  kWait));
+  site_.Release();
+  EXPECT_TRUE(cef_test::WaitForIdle(kWait));
+  EXPECT_EQ(client_->titles.back(), L"late");
+}
+
 TEST_F(BrowserTest, ProcessMessagesReachTheRendererSide) {
   CefRefPtr<CefBrowser> b = NewBrowser(L"");
   ASSERT_TRUE(b);

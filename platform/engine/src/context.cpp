@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <process.h>
 
+#include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -45,12 +47,19 @@ CefRefPtr<CefCommandLine> g_globalLine;
 // once per process, so CefInitialize takes that line over instead of running it again.
 CefApp* g_hookRanFor = nullptr;
 
-// Running workers by a number of their own, and the handles of those that have ended (closed
-// at the next start), so that starting a worker never walks the ones before it.
+// Worker threads by a number of their own, and the handles of those that have ended (closed
+// at the next start), so that starting a worker never walks the ones before it. A worker that
+// has done its work waits a while for the next one: starting a thread costs milliseconds under
+// Wine, which every navigation would pay.
 std::mutex g_workersMutex;
 std::unordered_map<unsigned, HANDLE> g_workers;
 std::vector<HANDLE> g_endedWorkers;
 unsigned g_nextWorker = 0;
+std::deque<std::function<void()>> g_jobs;  // handed to idle workers
+std::condition_variable g_jobPosted;
+int g_idleWorkers = 0;
+unsigned g_workerGeneration = 0;  // bumped by shutdown: workers of an earlier run take no new work
+constexpr DWORD kWorkerIdleMs = 15000;
 
 cef_test::FileDialogFunction g_saveDialog;
 cef_test::FileDialogFunction g_openDialog;
@@ -74,15 +83,32 @@ LRESULT CALLBACK TaskWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 struct WorkerStart {
   std::function<void()> work;
   unsigned number = 0;
+  unsigned generation = 0;
 };
 
 unsigned __stdcall WorkerMain(void* param) {
   std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(param));
-  try {
-    start->work();
-  } catch (...) {
+  std::function<void()> work = std::move(start->work);
+  std::unique_lock<std::mutex> lock(g_workersMutex, std::defer_lock);
+  for (;;) {
+    try {
+      work();
+      // What the work holds (a transfer, a download's file) goes now, not when the thread does.
+      work = nullptr;
+    } catch (...) {
+      work = nullptr;
+    }
+    lock.lock();
+    if (start->generation != g_workerGeneration) break;
+    ++g_idleWorkers;
+    g_jobPosted.wait_for(lock, std::chrono::milliseconds(kWorkerIdleMs),
+                         [&] { return start->generation != g_workerGeneration || !g_jobs.empty(); });
+    --g_idleWorkers;
+    if (start->generation != g_workerGeneration || g_jobs.empty()) break;
+    work = std::move(g_jobs.front());
+    g_jobs.pop_front();
+    lock.unlock();
   }
-  std::lock_guard<std::mutex> lock(g_workersMutex);
   auto it = g_workers.find(start->number);
   if (it != g_workers.end()) {  // absent after a shutdown took the list over
     g_endedWorkers.push_back(it->second);
@@ -157,7 +183,12 @@ bool StartWorker(std::function<void()> work) {
   std::lock_guard<std::mutex> lock(g_workersMutex);
   for (HANDLE ended : g_endedWorkers) CloseHandle(ended);
   g_endedWorkers.clear();
-  auto* start = new WorkerStart{std::move(work), ++g_nextWorker};
+  if (g_idleWorkers > static_cast<int>(g_jobs.size())) {
+    g_jobs.push_back(std::move(work));
+    g_jobPosted.notify_one();
+    return true;
+  }
+  auto* start = new WorkerStart{std::move(work), ++g_nextWorker, g_workerGeneration};
   // Suspended until listed: a worker that ends at once must find itself in the list.
   uintptr_t h = _beginthreadex(nullptr, 0, WorkerMain, start, CREATE_SUSPENDED, nullptr);
   if (!h) {
@@ -283,10 +314,16 @@ void CefShutdown() {
   }
   // Workers see their transfers cancelled; give them a bounded time to notice.
   std::vector<HANDLE> workers;
+  std::deque<std::function<void()>> untaken;  // destroyed outside the lock
   {
     std::lock_guard<std::mutex> lock(g_workersMutex);
     for (auto& running : g_workers) workers.push_back(running.second);
     g_workers.clear();
+    // Idle workers end now; busy ones end after their work. Work not yet taken is dropped
+    // (its transfers are cancelled and nobody is left to report to).
+    ++g_workerGeneration;
+    untaken.swap(g_jobs);
+    g_jobPosted.notify_all();
     for (HANDLE ended : g_endedWorkers) CloseHandle(ended);
     g_endedWorkers.clear();
   }

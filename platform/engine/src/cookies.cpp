@@ -6,34 +6,11 @@
 #include <cctype>
 #include <sstream>
 
+#include "src/text.h"
 #include "src/url.h"
 
 namespace engine {
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return std::string();
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-std::string LowerA(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::wstring Widen(const std::string& s) {
-  std::wstring w;
-  for (unsigned char c : s) w.push_back(static_cast<wchar_t>(c));
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  std::string s;
-  for (wchar_t c : w) s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return s;
-}
 
 int64_t SystemTimeToUnix(const SYSTEMTIME& st) {
   FILETIME ft;
@@ -108,22 +85,22 @@ void CookieStore::SetFromHeader(const std::wstring& url, const std::string& head
   size_t eq = parts[0].find('=');
   if (eq == std::string::npos) return;
   Cookie c;
-  c.name = Trim(parts[0].substr(0, eq));
-  c.value = Trim(parts[0].substr(eq + 1));
+  c.name = TrimHeaderSpace(parts[0].substr(0, eq));
+  c.value = TrimHeaderSpace(parts[0].substr(eq + 1));
   if (c.name.empty() || c.name.find_first_of("\r\n\t") != std::string::npos ||
       c.value.find_first_of("\r\n") != std::string::npos)
     return;
   c.domain = u.host;
-  c.path = DefaultPath(Narrow(u.path));
+  c.path = DefaultPath(WideToAscii(u.path));
   bool hasMaxAge = false;
   bool remove = false;
   for (size_t i = 1; i < parts.size(); ++i) {
-    std::string attr = Trim(parts[i]);
+    std::string attr = TrimHeaderSpace(parts[i]);
     size_t e = attr.find('=');
-    std::string key = LowerA(Trim(attr.substr(0, e)));
-    std::string val = e == std::string::npos ? std::string() : Trim(attr.substr(e + 1));
+    std::string key = AsciiLower(TrimHeaderSpace(attr.substr(0, e)));
+    std::string val = e == std::string::npos ? std::string() : TrimHeaderSpace(attr.substr(e + 1));
     if (key == "domain" && !val.empty()) {
-      std::wstring d = Widen(LowerA(val));
+      std::wstring d = Latin1ToWide(AsciiLower(val));
       while (!d.empty() && d[0] == L'.') d.erase(0, 1);
       if (d.empty()) continue;
       Cookie probe;
@@ -179,7 +156,7 @@ void CookieStore::SetFromHeader(const std::wstring& url, const std::string& head
 std::string CookieStore::HeaderFor(const std::wstring& url, int64_t now) {
   UrlParts u = ParseUrl(url);
   if (!u.valid) return std::string();
-  std::string path = Narrow(u.path.substr(0, u.path.find(L'?')));
+  std::string path = WideToAscii(u.path.substr(0, u.path.find(L'?')));
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<const Cookie*> matching;
   for (const Cookie& c : cookies_) {
@@ -213,7 +190,7 @@ void CookieStore::SaveLocked() {
   for (const Cookie& c : cookies_) {
     if (c.expires == 0 && !persistSession_) continue;
     if (c.expires != 0 && c.expires <= now) continue;
-    text += Narrow(c.domain) + "\t" + (c.hostOnly ? "1" : "0") + "\t" + c.path + "\t" + (c.secure ? "1" : "0") +
+    text += WideToAscii(c.domain) + "\t" + (c.hostOnly ? "1" : "0") + "\t" + c.path + "\t" + (c.secure ? "1" : "0") +
             "\t" + (c.httpOnly ? "1" : "0") + "\t" + std::to_string(c.expires) + "\t" + c.name + "\t" + c.value +
             "\n";
   }
@@ -249,7 +226,7 @@ void CookieStore::LoadLocked() {
     if (f.size() != 7) continue;  // damaged line
     f.push_back(line.substr(start));
     Cookie c;
-    c.domain = Widen(f[0]);
+    c.domain = Latin1ToWide(f[0]);
     c.hostOnly = f[1] == "1";
     c.path = f[2].empty() ? "/" : f[2];
     c.secure = f[3] == "1";

@@ -4,8 +4,9 @@
 
 #include <mutex>
 
-#include "src/browser_impl.h"
+#include "src/browser_internal.h"
 #include "src/engine_internal.h"
+#include "src/text.h"
 #include "src/url.h"
 
 namespace engine {
@@ -41,13 +42,6 @@ CefTime Now() {
   GetSystemTime(&st);
   CefTime t = {st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
   return t;
-}
-
-std::wstring Widen(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(n > 0 ? n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  return w;
 }
 
 class DownloadItemImpl : public CefDownloadItem {
@@ -255,8 +249,8 @@ void BrowserImpl::BeginDownload(const std::wstring& url, const std::wstring& sug
   state->url = fetched->finalUrl;
   state->originalUrl = fetched->addresses.empty() ? url : fetched->addresses.front();
   state->suggestedName = SuggestedFileName(fetched->contentDisposition, fetched->finalUrl, suggested);
-  state->contentDisposition = Widen(fetched->contentDisposition);
-  state->mimeType = Widen(fetched->contentType.substr(0, fetched->contentType.find(';')));
+  state->contentDisposition = Utf8ToWide(fetched->contentDisposition);
+  state->mimeType = Utf8ToWide(fetched->contentType.substr(0, fetched->contentType.find(';')));
   state->total = fetched->contentLength;
   state->start = Now();
   CefRefPtr<CefDownloadHandler> handler = client_ ? client_->GetDownloadHandler() : nullptr;
@@ -286,34 +280,25 @@ void BrowserImpl::ContinueDownload(std::shared_ptr<DownloadState> state, const s
     path = folder + L"\\" + FitFileName(state->suggestedName, room);
   }
   if (showDialog) {
-    std::vector<wchar_t> buffer(MAX_PATH * 4, L'\0');
-    wcsncpy(buffer.data(), path.c_str(), buffer.size() - 1);
+    FileDialogSetup setup;
+    setup.save = true;
+    setup.owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
+    setup.path = path;
     std::wstring name = state->suggestedName;
     size_t dot = name.rfind(L'.');
-    std::wstring ext = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
-    std::wstring filter;
-    if (!ext.empty()) filter += ext + L" (*." + ext + L")" + std::wstring(1, L'\0') + L"*." + ext + std::wstring(1, L'\0');
-    filter += (ChineseUi() ? L"所有文件" : L"All files") + std::wstring(1, L'\0') + L"*.*" + std::wstring(2, L'\0');
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    setup.defaultExt = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+    if (!setup.defaultExt.empty())
+      setup.filters.emplace_back(setup.defaultExt + L" (*." + setup.defaultExt + L")", L"*." + setup.defaultExt);
     CefRefPtr<BrowserImpl> self(this);
-    BOOL chosen = RunSaveFileDialog(&ofn);
-    buffer.back() = 0;
-    if (!chosen || buffer[0] == 0 || closed_ || state->cancelRequested) {
+    std::vector<std::wstring> chosen = RunFileDialog(setup);
+    if (chosen.empty() || closed_ || state->cancelRequested) {
       state->RequestCancel();
       state->transfer->Finish();
       state->canceled = true;
       NotifyDownload(state);
       return;
     }
-    path = buffer.data();
+    path = chosen.front();
   }
   {
     std::lock_guard<std::mutex> lock(state->mutex);

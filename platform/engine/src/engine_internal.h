@@ -43,7 +43,7 @@ BOOL RunOpenFileDialog(OPENFILENAMEW* ofn);
 int RunContextMenu(HMENU menu, HWND owner, POINT screen);
 void CountContextMenuShown();
 
-// Browser registry hooks (browser.cpp).
+// Browser registry hooks (browser_window.cpp).
 void RegisterBrowserWindowClass(HINSTANCE instance);
 void CloseAllBrowsers();
 

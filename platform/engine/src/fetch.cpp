@@ -4,6 +4,7 @@
 
 #include "include/internal/cef_types.h"
 #include "src/engine_internal.h"
+#include "src/text.h"
 #include "src/url.h"
 
 namespace engine {
@@ -11,11 +12,6 @@ namespace {
 
 constexpr int kMaxRedirects = 20;
 constexpr size_t kMaxPageBytes = 16u << 20;  // the page view shows text; more is cut off
-
-std::string LowerA(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string RawHeaders(HINTERNET request) {
   DWORD size = 0;
@@ -39,13 +35,13 @@ std::string RawHeaders(HINTERNET request) {
 // Every value of header |name| in |raw| (case-insensitive name).
 std::vector<std::string> HeaderValues(const std::string& raw, const std::string& name) {
   std::vector<std::string> out;
-  std::string wanted = LowerA(name) + ":";
+  std::string wanted = AsciiLower(name) + ":";
   size_t pos = 0;
   while (pos < raw.size()) {
     size_t end = raw.find("\r\n", pos);
     if (end == std::string::npos) end = raw.size();
     std::string line = raw.substr(pos, end - pos);
-    if (LowerA(line.substr(0, wanted.size())) == wanted) {
+    if (AsciiLower(line.substr(0, wanted.size())) == wanted) {
       std::string v = line.substr(wanted.size());
       size_t b = v.find_first_not_of(" \t");
       out.push_back(b == std::string::npos ? std::string() : v.substr(b));
@@ -55,18 +51,11 @@ std::vector<std::string> HeaderValues(const std::string& raw, const std::string&
   return out;
 }
 
-std::wstring Widen(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(n > 0 ? n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  return w;
-}
-
 }  // namespace
 
 bool IsDownloadResponse(const std::string& contentType, const std::string& contentDisposition) {
   if (IsAttachment(contentDisposition)) return true;
-  std::string type = LowerA(contentType.substr(0, contentType.find(';')));
+  std::string type = AsciiLower(contentType.substr(0, contentType.find(';')));
   type.erase(std::remove(type.begin(), type.end(), ' '), type.end());
   static const char* kDownloadTypes[] = {"application/octet-stream", "application/zip", "application/x-zip-compressed",
                                          "application/x-msdownload", "application/x-rar-compressed",
@@ -198,7 +187,7 @@ FetchResult Transfer::Fetch(const std::wstring& startUrl, bool asDownload) {
     }
     std::wstring headers = L"Accept-Language: " + acceptLanguage_ + L"\r\n";
     std::string cookie = cookies ? cookies->HeaderFor(url, CookieStore::Now()) : std::string();
-    if (!cookie.empty()) headers += L"Cookie: " + Widen(cookie) + L"\r\n";
+    if (!cookie.empty()) headers += L"Cookie: " + Utf8ToWide(cookie) + L"\r\n";
     if (!HttpSendRequestW(request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
       r.error = cancelled_ ? ERR_ABORTED : MapError(GetLastError());
       break;
@@ -218,7 +207,7 @@ FetchResult Transfer::Fetch(const std::wstring& startUrl, bool asDownload) {
         r.error = ERR_TOO_MANY_REDIRECTS;
         break;
       }
-      std::wstring next = ResolveUrl(url, Widen(location[0]));
+      std::wstring next = ResolveUrl(url, Utf8ToWide(location[0]));
       std::wstring scheme = UrlScheme(next);
       if (scheme != L"http" && scheme != L"https") {
         r.error = ERR_UNSAFE_REDIRECT;  // e.g. a redirect to javascript: or file:

@@ -5,13 +5,10 @@
 #include <cwctype>
 #include <map>
 
+#include "src/text.h"
+
 namespace engine {
 namespace {
-
-std::wstring Lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
-  return s;
-}
 
 bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f'; }
 
@@ -35,7 +32,7 @@ size_t ReadTag(const std::wstring& html, size_t pos, Tag* tag) {
   }
   size_t nameStart = i;
   while (i < html.size() && !IsSpace(html[i]) && html[i] != L'>' && html[i] != L'/') ++i;
-  tag->name = Lower(html.substr(nameStart, i - nameStart));
+  tag->name = CrtLower(html.substr(nameStart, i - nameStart));
   while (i < html.size() && html[i] != L'>') {
     if (IsSpace(html[i]) || html[i] == L'/') {
       ++i;
@@ -43,7 +40,7 @@ size_t ReadTag(const std::wstring& html, size_t pos, Tag* tag) {
     }
     size_t ns = i;
     while (i < html.size() && !IsSpace(html[i]) && html[i] != L'=' && html[i] != L'>' && html[i] != L'/') ++i;
-    std::wstring name = Lower(html.substr(ns, i - ns));
+    std::wstring name = CrtLower(html.substr(ns, i - ns));
     while (i < html.size() && IsSpace(html[i])) ++i;
     std::wstring value;
     if (i < html.size() && html[i] == L'=') {
@@ -315,7 +312,7 @@ HtmlDocument ParseHtml(const std::wstring& html) {
       continue;
     }
     if (n == L"input" && !tag.closing) {
-      std::wstring type = Lower(tag.Get(L"type"));
+      std::wstring type = CrtLower(tag.Get(L"type"));
       if (type == L"file") {
         PageItem f;
         f.kind = PageItem::kFileInput;
@@ -347,13 +344,8 @@ HtmlDocument ParseHtml(const std::wstring& html) {
 
 namespace {
 
-std::string LowerA(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string CharsetOf(const std::string& text) {
-  std::string lower = LowerA(text);
+  std::string lower = AsciiLower(text);
   size_t p = lower.find("charset");
   if (p == std::string::npos) return std::string();
   p = lower.find_first_not_of(" \t", p + 7);
@@ -381,7 +373,7 @@ std::wstring DecodeBody(const std::string& bodyIn, const std::string& contentTyp
   std::string charset = CharsetOf(contentType);
   if (charset.empty()) {
     size_t head = std::min<size_t>(body.size(), 2048);
-    std::string start = LowerA(body.substr(0, head));
+    std::string start = AsciiLower(body.substr(0, head));
     size_t meta = start.find("<meta");
     while (meta != std::string::npos && charset.empty()) {
       size_t end = start.find('>', meta);

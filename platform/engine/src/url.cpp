@@ -6,20 +6,10 @@
 #include <cwctype>
 #include <vector>
 
+#include "src/text.h"
+
 namespace engine {
 namespace {
-
-std::wstring Lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
-  return s;
-}
-
-std::wstring Trim(const std::wstring& s) {
-  size_t b = s.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return std::wstring();
-  size_t e = s.find_last_not_of(L" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
 
 // Removes "." and ".." segments of an absolute path (query kept apart).
 std::wstring RemoveDotSegments(const std::wstring& path) {
@@ -65,7 +55,7 @@ std::wstring UrlScheme(const std::wstring& url) {
     wchar_t c = u[i];
     if (!(std::iswalnum(c) || c == L'+' || c == L'-' || c == L'.') || c > 0x7F) return std::wstring();
   }
-  return Lower(u.substr(0, colon));
+  return CrtLower(u.substr(0, colon));
 }
 
 UrlParts ParseUrl(const std::wstring& input) {
@@ -95,7 +85,7 @@ UrlParts ParseUrl(const std::wstring& input) {
     }
   }
   if (host.empty()) return parts;
-  parts.host = Lower(host);
+  parts.host = CrtLower(host);
   std::wstring path = end == std::wstring::npos ? std::wstring() : url.substr(end);
   size_t hash = path.find(L'#');
   if (hash != std::wstring::npos) path.erase(hash);
@@ -176,8 +166,7 @@ bool IsAttachment(const std::string& cd) {
   if (b == std::string::npos) return false;
   std::string type = cd.substr(b, cd.find(';', b) == std::string::npos ? std::string::npos : cd.find(';', b) - b);
   while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.pop_back();
-  for (auto& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return type == "attachment";
+  return AsciiLower(type) == "attachment";
 }
 
 namespace {
@@ -205,7 +194,7 @@ bool HeaderParam(const std::string& header, const std::string& name, std::string
     if (eq == std::string::npos) return false;
     std::string key = header.substr(b, eq - b);
     while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
-    for (auto& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    key = AsciiLower(key);
     size_t v = header.find_first_not_of(" \t", eq + 1);
     std::string val;
     if (v != std::string::npos && header[v] == '"') {
@@ -289,8 +278,7 @@ std::wstring SuggestedFileName(const std::string& cd, const std::wstring& url, c
     size_t q1 = value.find('\'');
     size_t q2 = q1 == std::string::npos ? std::string::npos : value.find('\'', q1 + 1);
     if (q2 != std::string::npos) {
-      std::string charset = value.substr(0, q1);
-      for (auto& c : charset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string charset = AsciiLower(value.substr(0, q1));
       std::wstring encoded = BytesToWide(value.substr(q2 + 1));
       name = SanitizeFileName(PercentDecode(encoded, charset != "gbk" && charset != "gb2312" && charset != "gb18030"));
     }

@@ -2,6 +2,8 @@
 // interface). Tests and the client's tests use it to act as a user would, through the same
 // code paths as mouse input, and to read what the page view shows. UI thread only.
 #pragma once
+// commdlg.h needs windows.h before it.
+#include <windows.h>
 #include <commdlg.h>
 
 #include <functional>
