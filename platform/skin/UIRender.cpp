@@ -2,6 +2,7 @@
 
 #include "UIManager.h"
 #include "UIControls.h"
+#include "UIInternal.h"
 
 #include <algorithm>
 #include <gdiplus.h>
@@ -14,6 +15,7 @@ void StartGdiplus() {
     if (token) return;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, NULL);
+    Internal::Mark("gdiplus-started");
 }
 
 static Gdiplus::Color ToColor(DWORD c) {
