@@ -5,10 +5,89 @@
 #include "UIInternal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <gdiplus.h>
 
 namespace DuiLib {
 namespace Render {
+
+// A read-only stream over constant bytes: enough of IStream for GDI+ to decode from, without
+// pulling in the COM or shell libraries at start-up.
+class ConstStream final : public IStream {
+public:
+    ConstStream(const BYTE* data, ULONG size) : m_data(data), m_size(size) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = NULL;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)::InterlockedIncrement(&m_refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = ::InterlockedDecrement(&m_refs);
+        if (left == 0) delete this;
+        return (ULONG)left;
+    }
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* read) override {
+        ULONG n = m_pos >= m_size ? 0 : (ULONG)std::min<ULONGLONG>(count, m_size - m_pos);
+        memcpy(buffer, m_data + m_pos, n);
+        m_pos += n;
+        if (read) *read = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* pos) override {
+        LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? (LONGLONG)m_pos : (LONGLONG)m_size;
+        LONGLONG to = base + move.QuadPart;
+        if (origin > STREAM_SEEK_END || to < 0) return STG_E_INVALIDFUNCTION;
+        m_pos = (ULONGLONG)to;
+        if (pos) pos->QuadPart = m_pos;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        if (!stat) return E_POINTER;
+        memset(stat, 0, sizeof *stat);
+        stat->type = STGTY_STREAM;
+        stat->cbSize.QuadPart = m_size;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    ~ConstStream() = default;
+    const BYTE* m_data;
+    ULONGLONG m_size;
+    ULONGLONG m_pos = 0;
+    LONG m_refs = 1;
+};
+
+// The first image a process decodes pays for loading the decoders (tens of milliseconds under
+// Wine). A throw-away 1x1 PNG decoded on a worker thread pays it while the window is still being
+// built, so the first paint finds the decoders ready. Nothing of it is kept or shown.
+static DWORD WINAPI WarmUpDecoders(LPVOID) {
+    static const BYTE kPixel[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
+        0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
+        0x00, 0x00, 0x0B, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x60, 0x00, 0x02, 0x00, 0x00, 0x05, 0x00,
+        0x01, 0x7A, 0x5E, 0xAB, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    ConstStream* stream = new ConstStream(kPixel, sizeof kPixel);
+    delete Gdiplus::Bitmap::FromStream(stream);
+    stream->Release();
+    Internal::Mark("decoders-ready");
+    return 0;
+}
 
 void StartGdiplus() {
     static ULONG_PTR token = 0;
@@ -16,6 +95,10 @@ void StartGdiplus() {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, NULL);
     Internal::Mark("gdiplus-started");
+    // GDI+ stays started for the life of the process, so the worker never outlives it.
+    if (token) {
+        if (HANDLE worker = ::CreateThread(NULL, 0, &WarmUpDecoders, NULL, 0, NULL)) ::CloseHandle(worker);
+    }
 }
 
 static Gdiplus::Color ToColor(DWORD c) {
