@@ -106,7 +106,11 @@ void CPaintManagerUI::Init(HWND hWnd, LPCTSTR pstrName) {
 }
 
 HINSTANCE CPaintManagerUI::GetInstance() { return g_hInstance ? g_hInstance : ::GetModuleHandle(NULL); }
-void CPaintManagerUI::SetInstance(HINSTANCE hInst) { g_hInstance = hInst; }
+void CPaintManagerUI::SetInstance(HINSTANCE hInst) {
+    g_hInstance = hInst;
+    // The application's first call into the library: a window is coming.
+    Render::StartWarmUp();
+}
 
 CDuiString CPaintManagerUI::GetInstancePath() {
     std::vector<wchar_t> buf(MAX_PATH);

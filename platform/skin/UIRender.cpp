@@ -73,10 +73,11 @@ private:
     LONG m_refs = 1;
 };
 
-// The first image a process decodes pays for loading the decoders (tens of milliseconds under
-// Wine). A throw-away 1x1 PNG decoded on a worker thread pays it while the window is still being
-// built, so the first paint finds the decoders ready. Nothing of it is kept or shown.
-static DWORD WINAPI WarmUpDecoders(LPVOID) {
+// Loading GDI+ (and the libraries it needs) and the first image decode (its decoders) cost tens of
+// milliseconds each under Wine. A worker pays both while the application is still starting: it
+// starts GDI+ and decodes a throw-away 1x1 PNG. Nothing of it is kept or shown.
+static DWORD WINAPI WarmUp(LPVOID) {
+    StartGdiplus();
     static const BYTE kPixel[] = {
         0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
         0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
@@ -89,16 +90,24 @@ static DWORD WINAPI WarmUpDecoders(LPVOID) {
     return 0;
 }
 
-void StartGdiplus() {
-    static ULONG_PTR token = 0;
-    if (token) return;
+static BOOL CALLBACK StartGdiplusOnce(PINIT_ONCE, PVOID, PVOID*) {
+    ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, NULL);
+    // Started once for the life of the process (never shut down: images stay cached to the end).
+    bool ok = Gdiplus::GdiplusStartup(&token, &input, NULL) == Gdiplus::Ok;
     Internal::Mark("gdiplus-started");
-    // GDI+ stays started for the life of the process, so the worker never outlives it.
-    if (token) {
-        if (HANDLE worker = ::CreateThread(NULL, 0, &WarmUpDecoders, NULL, 0, NULL)) ::CloseHandle(worker);
-    }
+    return ok ? TRUE : FALSE;   // a failed start is tried again by the next caller
+}
+
+void StartGdiplus() {
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(&once, &StartGdiplusOnce, NULL, NULL);
+}
+
+void StartWarmUp() {
+    static LONG started = 0;
+    if (::InterlockedExchange(&started, 1) != 0) return;
+    if (HANDLE worker = ::CreateThread(NULL, 0, &WarmUp, NULL, 0, NULL)) ::CloseHandle(worker);
 }
 
 static Gdiplus::Color ToColor(DWORD c) {
