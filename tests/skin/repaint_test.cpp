@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <gdiplus.h>
-
-#include <fstream>
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace DuiLib;
 using namespace skintest;
@@ -90,6 +89,119 @@ TEST(Repaint, ChangesBeforeTheWindowIsShownArePaintedWhenItIs) {
     EXPECT_TRUE(HasUpdate(hwnd));
     ::UpdateWindow(hwnd);
     EXPECT_FALSE(HasUpdate(hwnd));
+    DestroyHost(host);
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Images: one decoded bitmap per file for the whole process; the drawing options stay per draw.
+
+// Draws `desc` over a 40x40 white bitmap through a control of the host and returns the pixels.
+std::vector<DWORD> DrawOnWhite(HostWnd* host, const wchar_t* desc, bool* drawn) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 40;
+    bi.bmiHeader.biHeight = -40;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = ::CreateCompatibleDC(NULL);
+    HBITMAP bmp = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(dc, bmp);
+    RECT rc = {0, 0, 40, 40};
+    ::FillRect(dc, &rc, (HBRUSH)::GetStockObject(WHITE_BRUSH));
+    *drawn = host->Find(L"btn_Login")->DrawImage(dc, desc, &rc);
+    ::GdiFlush();
+    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + 40 * 40);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(dc);
+    for (DWORD& p : out) p &= 0xFFFFFF;
+    return out;
+}
+
+std::wstring WriteResource(const wchar_t* name, const std::string& bytes) {
+    std::wstring path = CPaintManagerUI::GetResourcePath().GetData() + std::wstring(name);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
+        ::CloseHandle(file);
+    }
+    return path;
+}
+
+TEST(Images, OneDecodePerFileAndMissingOrBrokenFilesDrawNothing) {
+    HostWnd* host = CreateHost(L"lm_Login.xml");
+    const std::wstring broken = WriteResource(L"test_broken.png", std::string("\x89PNG\r\n\x1a\n garbage", 17));
+    const std::wstring empty = WriteResource(L"test_empty.png", std::string());
+    struct Case {
+        const wchar_t* file;
+        bool decodes;
+    } cases[] = {
+        {L"newicon/common/logo.png", true},
+        {L"newicon\\common\\logo.png", true},   // either separator: the same file
+        {L"newicon/common/no_such.png", false},
+        {L"test_broken.png", false},
+        {L"test_empty.png", false},
+        {L"newicon/common", false},   // a folder
+    };
+    void* logo = host->pm().GetImage(L"newicon/common/logo.png");
+    ASSERT_NE(logo, nullptr);
+    for (const Case& c : cases) {
+        void* first = host->pm().GetImage(c.file);
+        EXPECT_EQ(first != nullptr, c.decodes) << c.file;
+        // Asked again (and by another window), the same answer without a second decode.
+        EXPECT_EQ(host->pm().GetImage(c.file), first) << c.file;
+        if (c.decodes) {
+            EXPECT_EQ(first, logo) << c.file;
+        }
+        bool drawn = true;
+        std::vector<DWORD> pixels = DrawOnWhite(host, c.file, &drawn);
+        EXPECT_EQ(drawn, c.decodes) << c.file;
+        if (!c.decodes) {
+            EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 40 * 40) << c.file;
+        }
+    }
+    HostWnd* other = CreateHost(L"ConfirmDlg.xml");
+    EXPECT_EQ(other->pm().GetImage(L"newicon/common/logo.png"), logo);
+    DestroyHost(other);
+    DestroyHost(host);
+    ::DeleteFileW(broken.c_str());
+    ::DeleteFileW(empty.c_str());
+}
+
+TEST(Images, DrawingOptionsApplyPerDrawNotToTheSharedBitmap) {
+    HostWnd* host = CreateHost(L"lm_Login.xml");
+    bool drawn = false;
+    const std::vector<DWORD> plain = DrawOnWhite(host, L"newicon/common/logo.png", &drawn);
+    ASSERT_TRUE(drawn);
+    auto inked = [](const std::vector<DWORD>& p) {
+        return 40 * 40 - static_cast<int>(std::count(p.begin(), p.end(), 0xFFFFFFu));
+    };
+    ASSERT_GT(inked(plain), 400);
+    struct Case {
+        const wchar_t* desc;
+        std::function<bool(const std::vector<DWORD>&)> expect;
+    } cases[] = {
+        // Fully faded: nothing shows.
+        {L"file='newicon/common/logo.png' fade='0'", [&](const std::vector<DWORD>& p) { return inked(p) == 0; }},
+        // Into the top-left 10x10 only.
+        {L"file='newicon/common/logo.png' dest='0,0,10,10'",
+         [&](const std::vector<DWORD>& p) {
+             for (int y = 0; y < 40; ++y)
+                 for (int x = 0; x < 40; ++x)
+                     if ((x >= 12 || y >= 12) && p[y * 40 + x] != 0xFFFFFFu) return false;
+             return inked(p) > 0;
+         }},
+        // And the plain draw afterwards is still the same: no option stuck to the bitmap.
+        {L"newicon/common/logo.png", [&](const std::vector<DWORD>& p) { return p == plain; }},
+    };
+    for (const Case& c : cases) {
+        std::vector<DWORD> pixels = DrawOnWhite(host, c.desc, &drawn);
+        EXPECT_TRUE(drawn) << c.desc;
+        EXPECT_TRUE(c.expect(pixels)) << c.desc;
+    }
     DestroyHost(host);
 }
 
