@@ -71,7 +71,7 @@ set(QUORVANE_UPDATER_RC ${CMAKE_BINARY_DIR}/res/quorvupdate.rc)
 
 # System DLLs that nothing needs before the first window are loaded on first use instead of at
 # process start: `qdelay_<dll>` stands wherever `<dll>` would be linked.
-foreach(dll comdlg32 version crypt32 shell32 wininet)
+foreach(dll comdlg32 version crypt32 shell32 wininet gdiplus)
   set(_delaylib ${CMAKE_BINARY_DIR}/delay/lib${dll}_delay.a)
   add_custom_command(OUTPUT ${_delaylib}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delay

@@ -18,6 +18,8 @@ const std::wstring& TimelineFile() {
 
 }  // namespace
 
+bool TimelineActive() { return !TimelineFile().empty(); }
+
 void TimelineMark(const char* name) {
     const std::wstring& path = TimelineFile();
     if (path.empty()) return;

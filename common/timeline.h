@@ -4,3 +4,5 @@
 #pragma once
 
 void TimelineMark(const char* name);
+// True when marks are being written (callers can skip building a mark's name otherwise).
+bool TimelineActive();

@@ -1,4 +1,5 @@
 #include "UIlib.h"
+#include "UIInternal.h"
 
 #include <pugixml.hpp>
 
@@ -43,7 +44,10 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCTSTR type, IDialogBuilderC
         if (ch == L'/') ch = L'\\';
     pugi::xml_document doc;
     if (!doc.load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8)) return NULL;
-    return Build(&doc, pCallback, pManager, pParent);
+    Internal::Mark("skin-read", path.c_str());
+    CControlUI* root = Build(&doc, pCallback, pManager, pParent);
+    Internal::Mark("skin-built", path.c_str());
+    return root;
 }
 
 CControlUI* CDialogBuilder::CreateFromString(LPCTSTR xmlText, IDialogBuilderCallback* pCallback,

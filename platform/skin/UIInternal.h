@@ -16,5 +16,8 @@ bool ForgetRecord(void* p);   // true when p was registered
 // True for windows drawn by a paint manager of this library.
 bool IsSkinnedWindow(HWND hWnd);
 
+// A start-up mark "<what>:<detail>" (detail: the last path part) for the start-up bench.
+void Mark(const char* what, const wchar_t* detail = NULL);
+
 } // namespace Internal
 } // namespace DuiLib

@@ -3,6 +3,7 @@
 #include "UIControls.h"
 #include "UIInternal.h"
 #include "UIRender.h"
+#include "common/timeline.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -58,6 +59,24 @@ bool IsSkinnedWindow(HWND hWnd) {
     return false;
 }
 
+void Mark(const char* what, const wchar_t* detail) {
+    if (!TimelineActive()) return;
+    char name[100];
+    int n = lstrlenA(what);
+    if (n >= (int)sizeof name - 2) return;
+    lstrcpynA(name, what, sizeof name);
+    if (detail && *detail) {
+        const wchar_t* last = detail;
+        for (const wchar_t* p = detail; *p; ++p)
+            if (*p == L'\\' || *p == L'/') last = p + 1;
+        name[n++] = ':';
+        // Marks are one word of plain ASCII: anything else becomes '_'.
+        for (; *last && n < (int)sizeof name - 1; ++last) name[n++] = (*last > L' ' && *last < 127) ? (char)*last : '_';
+        name[n] = 0;
+    }
+    TimelineMark(name);
+}
+
 } // namespace Internal
 
 CPaintManagerUI::CPaintManagerUI() {
@@ -80,13 +99,18 @@ CPaintManagerUI::~CPaintManagerUI() {
 void CPaintManagerUI::Init(HWND hWnd, LPCTSTR pstrName) {
     Render::StartGdiplus();
     m_hWndPaint = hWnd;
+    m_bAllInvalid = false;
     m_sName = pstrName;
     if (m_hDcPaint) ::ReleaseDC(hWnd, m_hDcPaint);
     m_hDcPaint = ::GetDC(hWnd);
 }
 
 HINSTANCE CPaintManagerUI::GetInstance() { return g_hInstance ? g_hInstance : ::GetModuleHandle(NULL); }
-void CPaintManagerUI::SetInstance(HINSTANCE hInst) { g_hInstance = hInst; }
+void CPaintManagerUI::SetInstance(HINSTANCE hInst) {
+    g_hInstance = hInst;
+    // The application's first call into the library: a window is coming.
+    Render::StartWarmUp();
+}
 
 CDuiString CPaintManagerUI::GetInstancePath() {
     std::vector<wchar_t> buf(MAX_PATH);
@@ -238,6 +262,7 @@ void* CPaintManagerUI::GetImage(LPCTSTR bitmap) {
     Render::StartGdiplus();
     std::unique_ptr<Gdiplus::Bitmap> bmp(Gdiplus::Bitmap::FromFile(path.c_str()));
     if (bmp && bmp->GetLastStatus() != Gdiplus::Ok) bmp.reset();
+    Internal::Mark("decoded", path.c_str());
     // Missing images are remembered too, so a broken skin costs one look-up per file.
     Gdiplus::Bitmap* raw = bmp.get();
     g_images[path] = std::move(bmp);
@@ -363,17 +388,23 @@ void CPaintManagerUI::GetOptionGroup(LPCTSTR group, std::vector<CControlUI*>& ou
 // ---------------------------------------------------------------------------------------
 // Layout and painting
 
+// Building a skin sets hundreds of attributes, each asking for a new layout and paint; every
+// InvalidateRect is a round trip to the window server. Once the whole window is invalid, further
+// requests add nothing until a paint has validated it again.
 void CPaintManagerUI::NeedUpdate() {
     m_bUpdateNeeded = true;
-    if (::IsWindow(m_hWndPaint)) ::InvalidateRect(m_hWndPaint, NULL, FALSE);
+    Invalidate();
 }
 
 void CPaintManagerUI::Invalidate() {
-    if (::IsWindow(m_hWndPaint)) ::InvalidateRect(m_hWndPaint, NULL, FALSE);
+    if (m_bAllInvalid || !::IsWindow(m_hWndPaint)) return;
+    ::InvalidateRect(m_hWndPaint, NULL, FALSE);
+    m_bAllInvalid = true;
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rcItem) {
-    if (::IsWindow(m_hWndPaint)) ::InvalidateRect(m_hWndPaint, &rcItem, FALSE);
+    if (m_bAllInvalid || ::IsRectEmpty(&rcItem) || !::IsWindow(m_hWndPaint)) return;
+    ::InvalidateRect(m_hWndPaint, &rcItem, FALSE);
 }
 
 void CPaintManagerUI::UpdateLayout() {
@@ -386,8 +417,13 @@ void CPaintManagerUI::UpdateLayout() {
 }
 
 void CPaintManagerUI::DoPaint() {
+    // Marks name the window by its class (the bench keeps the first paint of each).
+    wchar_t cls[64] = {};
+    if (TimelineActive()) ::GetClassNameW(m_hWndPaint, cls, 64);
+    Internal::Mark("paint", cls);
     PAINTSTRUCT ps = {};
     HDC hdc = ::BeginPaint(m_hWndPaint, &ps);
+    m_bAllInvalid = false;   // BeginPaint validated the window
     if (!hdc) return;
     UpdateLayout();
     RECT rcClient = {};
@@ -404,6 +440,7 @@ void CPaintManagerUI::DoPaint() {
     ::DeleteObject(bmp);
     ::DeleteDC(mem);
     ::EndPaint(m_hWndPaint, &ps);
+    Internal::Mark("painted", cls);
     SendWindowInit();
 }
 
@@ -666,6 +703,8 @@ void CPaintManagerUI::MouseEvent(int type, WPARAM wParam, LPARAM lParam) {
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     if (!m_hWndPaint) return false;
+    // A filter may answer the paint itself: later requests must reach the window again.
+    if (uMsg == WM_PAINT) m_bAllInvalid = false;
     for (IMessageFilterUI* f : std::vector<IMessageFilterUI*>(m_filters)) {
         bool handled = false;
         LRESULT r = f->MessageHandler(uMsg, wParam, lParam, handled);
@@ -697,7 +736,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (m_pRoot) {
             m_bUpdateNeeded = true;
             UpdateLayout();
-            ::InvalidateRect(m_hWndPaint, NULL, FALSE);
+            Invalidate();
         }
         return false;
     case WM_MOUSEMOVE:

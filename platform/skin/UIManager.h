@@ -273,6 +273,7 @@ private:
     CControlUI* m_pTooltipOwner = NULL;
     POINT m_ptLastMousePos = {-1, -1};
     bool m_bUpdateNeeded = true;
+    bool m_bAllInvalid = false;   // the whole window is invalid and no paint has run since
     bool m_bWindowInitSent = false;
     bool m_bMouseTracking = false;
     bool m_bCleanupPosted = false;

@@ -2,18 +2,112 @@
 
 #include "UIManager.h"
 #include "UIControls.h"
+#include "UIInternal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <gdiplus.h>
 
 namespace DuiLib {
 namespace Render {
 
-void StartGdiplus() {
-    static ULONG_PTR token = 0;
-    if (token) return;
+// A read-only stream over constant bytes: enough of IStream for GDI+ to decode from, without
+// pulling in the COM or shell libraries at start-up.
+class ConstStream final : public IStream {
+public:
+    ConstStream(const BYTE* data, ULONG size) : m_data(data), m_size(size) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = NULL;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)::InterlockedIncrement(&m_refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = ::InterlockedDecrement(&m_refs);
+        if (left == 0) delete this;
+        return (ULONG)left;
+    }
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* read) override {
+        ULONG n = m_pos >= m_size ? 0 : (ULONG)std::min<ULONGLONG>(count, m_size - m_pos);
+        memcpy(buffer, m_data + m_pos, n);
+        m_pos += n;
+        if (read) *read = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* pos) override {
+        LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? (LONGLONG)m_pos : (LONGLONG)m_size;
+        LONGLONG to = base + move.QuadPart;
+        if (origin > STREAM_SEEK_END || to < 0) return STG_E_INVALIDFUNCTION;
+        m_pos = (ULONGLONG)to;
+        if (pos) pos->QuadPart = m_pos;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        if (!stat) return E_POINTER;
+        memset(stat, 0, sizeof *stat);
+        stat->type = STGTY_STREAM;
+        stat->cbSize.QuadPart = m_size;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    ~ConstStream() = default;
+    const BYTE* m_data;
+    ULONGLONG m_size;
+    ULONGLONG m_pos = 0;
+    LONG m_refs = 1;
+};
+
+// Loading GDI+ (and the libraries it needs) and the first image decode (its decoders) cost tens of
+// milliseconds each under Wine. A worker pays both while the application is still starting: it
+// starts GDI+ and decodes a throw-away 1x1 PNG. Nothing of it is kept or shown.
+static DWORD WINAPI WarmUp(LPVOID) {
+    StartGdiplus();
+    static const BYTE kPixel[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
+        0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
+        0x00, 0x00, 0x0B, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x60, 0x00, 0x02, 0x00, 0x00, 0x05, 0x00,
+        0x01, 0x7A, 0x5E, 0xAB, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    ConstStream* stream = new ConstStream(kPixel, sizeof kPixel);
+    delete Gdiplus::Bitmap::FromStream(stream);
+    stream->Release();
+    Internal::Mark("decoders-ready");
+    return 0;
+}
+
+static BOOL CALLBACK StartGdiplusOnce(PINIT_ONCE, PVOID, PVOID*) {
+    ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, NULL);
+    // Started once for the life of the process (never shut down: images stay cached to the end).
+    bool ok = Gdiplus::GdiplusStartup(&token, &input, NULL) == Gdiplus::Ok;
+    Internal::Mark("gdiplus-started");
+    return ok ? TRUE : FALSE;   // a failed start is tried again by the next caller
+}
+
+void StartGdiplus() {
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(&once, &StartGdiplusOnce, NULL, NULL);
+}
+
+void StartWarmUp() {
+    static LONG started = 0;
+    if (::InterlockedExchange(&started, 1) != 0) return;
+    if (HANDLE worker = ::CreateThread(NULL, 0, &WarmUp, NULL, 0, NULL)) ::CloseHandle(worker);
 }
 
 static Gdiplus::Color ToColor(DWORD c) {

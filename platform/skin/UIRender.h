@@ -9,7 +9,10 @@ class CPaintManagerUI;
 
 namespace Render {
 
+// Both are idempotent and thread-safe. StartWarmUp starts GDI+ and the image decoders on a
+// worker; StartGdiplus waits for a start in progress.
 void StartGdiplus();
+void StartWarmUp();
 // Colours are 0xAARRGGBB; alpha 0 means "not set" and draws nothing.
 void FillRect(HDC hDC, const RECT& rc, DWORD color, int round = 0);
 void DrawBorder(HDC hDC, const RECT& rc, int size, DWORD color, int round = 0);
