@@ -154,7 +154,7 @@ DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::stri
     ApplyTimeouts(connection_.get(), CurrentHttpTimeouts());
 
     // Redirects are followed here, counted, rather than by WinINet, which has no limit.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    DWORD flags = kRequestFlags;
     if (secure) flags |= INTERNET_FLAG_SECURE;
     request_.reset(HttpOpenRequestA(connection_.get(), post ? "POST" : "GET", page.c_str(), "HTTP/1.1", nullptr,
                                     nullptr, flags, 0));
@@ -194,10 +194,15 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
                                    const std::string& body, std::string* token) {
     std::string response;
     if (url.empty()) Raise(EmptyUrl);
-    Close();
+    request_.reset();
+    connection_.reset();
 
-    session_.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session_) Raise(OpenHandleFailed);
+    // The session of an earlier request on this object is kept: opening one reads the proxy
+    // settings again. Its limits are set anew, as the connection's and the request's are.
+    if (!session_) {
+        session_.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        if (!session_) Raise(OpenHandleFailed);
+    }
     ApplyTimeouts(session_.get(), CurrentHttpTimeouts());
 
     std::string current = url;
@@ -232,11 +237,13 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
         }
     }
 
-    std::vector<char> chunk(kReadChunk);
+    // Each chunk lands in the reply itself; the unused tail is cut off when the body ends.
+    size_t used = 0;
     for (;;) {
+        if (response.size() < used + kReadChunk) response.resize(used + kReadChunk);
         DWORD got = 0;
         const ULONGLONG readStart = GetTickCount64();
-        if (!InternetReadFile(request_.get(), chunk.data(), static_cast<DWORD>(kReadChunk), &got)) {
+        if (!InternetReadFile(request_.get(), &response[used], static_cast<DWORD>(kReadChunk), &got)) {
             // A body that stops arriving is a failed request, not a short answer.
             if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, CurrentHttpTimeouts().receiveMs)) {
                 Raise(TimedOut);
@@ -244,7 +251,8 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
             break;
         }
         if (got == 0) break;
-        response.append(chunk.data(), got);
+        used += got;
     }
+    response.resize(used);
     return response;
 }

@@ -65,7 +65,14 @@ public:
     static constexpr const wchar_t* kUserAgent = L"Http-connect";
     static constexpr size_t kHeaderBlockSize = 4096;
     static constexpr size_t kTokenBufferSize = 2000;
-    static constexpr size_t kReadChunk = 4096;
+    // Bodies are read straight into the reply, this much at a time: one WinINet call per
+    // chunk costs far more than the bytes, so a larger body takes few calls.
+    static constexpr size_t kReadChunk = 64 * 1024;
+    // Every request is fetched from the server, follows no redirect by itself (they are counted
+    // here), and leaves the system's URL cache and cookie jar alone: neither program reads them
+    // back, and under Wine each look-up and cache entry costs milliseconds per request.
+    static constexpr DWORD kRequestFlags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
 
     explicit HttpInterface(HttpFlavor flavor = HttpFlavor::Client()) : flavor_(flavor) {}
     HttpInterface(const HttpInterface&) = delete;
@@ -83,7 +90,8 @@ public:
     // response's Authorization header (client flavour only).
     std::string Post(std::string url, int post, std::string headers, std::string body, std::string* token = nullptr);
 
-    // Closes request, connection and session handles, in that order.
+    // Closes request, connection and session handles, in that order. A next request on the
+    // same object replaces the request and connection and keeps the session.
     void Close();
 
     int32_t lastError() const { return lastError_; }
