@@ -4,6 +4,9 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -52,12 +55,27 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, std::at
 }
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress,
-                    std::atomic<unsigned long long>* counter) {
-    // Shared, so that a run that hangs or is killed mid-download never keeps the next one
-    // from truncating the file.
-    qv::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                    std::atomic<unsigned long long>* counter, HeldDownload* held) {
+    // Held for the check, the file is opened so that no one else can write to it while this
+    // handle lives: then its bytes are exactly those written here, and hashing them on the way
+    // spares reading the whole file again. Renaming and deleting stay open to others (a Cancel
+    // removes the file while a blocked read still holds it): neither changes the bytes, and the
+    // file is moved into the installer's place through this same handle.
+    // Otherwise, or when an earlier writer still has it open, it is shared as before, so that a
+    // run that hangs or is killed mid-download never keeps the next one from truncating the
+    // file; the check then reads the file again.
+    qv::unique_hfile file;
+    if (held) {
+        file.reset(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    }
+    const bool alone = static_cast<bool>(file);
+    if (!alone) {
+        file.reset(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     if (!file) return false;
     qv::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
@@ -73,6 +91,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     const bool lengthKnown = ContentLength(request.get(), announced);
     ULONGLONG received = 0;
     std::vector<char> buffer(kDownloadBufferSize);
+    Md5 md5;
     bool ok = false;
     const ULONGLONG total = lengthKnown ? announced : 0;
     for (;;) {
@@ -88,8 +107,13 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
         // also throws away a good installer from an earlier run.
         DWORD written = 0;
         if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
+        if (alone) md5.Update(buffer.data(), read);  // the bytes just written, all of them
         received += read;
         if (counter) *counter += read;
+    }
+    if (ok && alone) {
+        held->md5 = md5.HexDigest();
+        held->file = std::move(file);
     }
     // File first, then the URL handle, then the session.
     file.reset();
@@ -98,19 +122,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     return ok;
 }
 
-bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
-    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    // The digest takes the file 1024 bytes at a time; the system is asked for 64 KiB at once,
-    // as a buffered stream would, since every ReadFile call costs far more than its bytes.
-    Md5 md5;
-    std::vector<char> block(64 * 1024);
-    DWORD read = 0;
-    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
-        for (DWORD at = 0; at < read; at += 1024) md5.Update(block.data() + at, std::min<DWORD>(1024, read - at));
-    }
-    const std::string digest = md5.HexDigest();
+bool DigestMatches(const std::string& expected, const std::string& digest) {
     if (expected.size() != digest.size()) return false;
     for (size_t i = 0; i < digest.size(); ++i) {
         char c = expected[i];
@@ -120,19 +132,54 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
     return true;
 }
 
+namespace {
+
+// Gives the file behind `file` (opened with DELETE access) the name `path`, replacing a file
+// there: the name then stands for the very file that was written through the handle.
+bool RenameHeldFile(HANDLE file, const std::wstring& path) {
+    const size_t nameBytes = path.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, path.c_str(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+}  // namespace
+
+bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
+    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    // The digest takes the file 1024 bytes at a time; the system is asked for 64 KiB at once,
+    // as a buffered stream would, since every ReadFile call costs far more than its bytes.
+    Md5 md5;
+    std::vector<char> block(64 * 1024);
+    DWORD read = 0;
+    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
+        for (DWORD at = 0; at < read; at += 1024) md5.Update(block.data() + at, std::min<DWORD>(1024, read - at));
+    }
+    return DigestMatches(expected, md5.HexDigest());
+}
+
 HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
-FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner, DownloadProgress* progress, const InstallerSignature* signature) {
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest, HWND owner,
+                         DownloadProgress* progress, const InstallerSignature* signature) {
     // Without a usable signature the download could only be thrown away afterwards.
     if (signature && !signature->WellFormed()) {
         MessageBoxW(LiveOwner(owner), kSignatureMissingMessage, L"提示", MB_OK);
         return FetchResult::CheckFailed;
     }
     const std::wstring target = paths.DownloadTarget();
+    // Shared with the worker, which may outlive this call after a stall or a Cancel.
+    auto held = std::make_shared<HeldDownload>();
     const bool downloaded = DownloadWithStallLimit(
-        [&url, &target](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
-            return DownloadToFile(url, target, relay, counter);
+        [url, target, held](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
+            return DownloadToFile(url, target, relay, counter, held.get());
         },
         progress);
     if (progress) {
@@ -145,17 +192,30 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
     if (!downloaded) return FetchResult::DownloadFailed;
     const std::wstring installer = paths.Installer();
     ClearNonFile(installer);  // a link or an empty folder in the installer's place
-    MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!CheckPackageMd5(expectedDigest, installer)) {
+    // The digest taken while writing vouches for the file only while no one else could write
+    // to it: from its creation until now the download's handle has admitted no other writer,
+    // and it stays open until the checks are done. Without such a handle the file is read again.
+    bool digestHolds = false;
+    if (held->file && RenameHeldFile(held->file.get(), installer)) {
+        digestHolds = DigestMatches(expectedDigest, held->md5);
+    } else {
+        held->file.reset();
+        MoveFileExW(target.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
+        digestHolds = CheckPackageMd5(expectedDigest, installer);
+    }
+    if (!digestHolds) {
+        held->file.reset();
         MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }
     if (signature && !signature->Verifies(installer)) {
+        held->file.reset();
         MessageBoxW(LiveOwner(owner), kSignatureWrongMessage, L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }
+    held->file.reset();
     return FetchResult::Ready;
 }
 
