@@ -4,8 +4,12 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,6 +51,96 @@ bool ContentLength(HINTERNET request, ULONGLONG& length) {
     length = wcstoull(text, &end, 10);
     return end != text;
 }
+
+// Stores blocks in the file, and hashes each one just after it is written, on a thread of its
+// own: the next block is received meanwhile. Two buffers, made once: the receiver fills one
+// while the other is written. Without a thread to spare, each block is stored at once.
+class BlockWriter {
+public:
+    BlockWriter(HANDLE file, Md5* md5) : file_(file), md5_(md5) {
+        for (auto& buffer : buffers_) buffer.resize(kDownloadBufferSize);
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::exception&) {
+        }
+    }
+    ~BlockWriter() { Finish(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    // The buffer to receive the next block into.
+    char* Free() { return buffers_[fill_].data(); }
+
+    // Hands over the `size` bytes received into Free(). False once a write has failed.
+    bool Submit(DWORD size) {
+        if (!thread_.joinable()) return Store(buffers_[fill_].data(), size);
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return !pending_; });
+        if (failed_) return false;
+        pending_ = true;
+        pendingBuffer_ = fill_;
+        pendingSize_ = size;
+        work_.notify_one();
+        fill_ ^= 1;  // the other buffer: its block is stored, as the writer is idle
+        return true;
+    }
+
+    // Waits until every block handed over is stored; false when a write failed.
+    bool Finish() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            work_.notify_one();
+            thread_.join();
+        }
+        return !failed_;
+    }
+
+private:
+    // A short write (disk full) would only surface later as a digest mismatch that also
+    // throws away a good installer from an earlier run. The digest takes exactly the bytes
+    // that were written.
+    bool Store(const char* data, DWORD size) {
+        DWORD written = 0;
+        if (!WriteFile(file_, data, size, &written, nullptr) || written != size) {
+            failed_ = true;
+            return false;
+        }
+        if (md5_) md5_->Update(data, size);
+        return true;
+    }
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return pending_ || stop_; });
+            if (!pending_) return;
+            const char* data = buffers_[pendingBuffer_].data();
+            const DWORD size = pendingSize_;
+            lock.unlock();
+            if (!failed_) Store(data, size);  // after a failure, nothing more is written
+            lock.lock();
+            pending_ = false;
+            idle_.notify_one();
+        }
+    }
+
+    HANDLE file_;
+    Md5* md5_;
+    std::vector<char> buffers_[2];
+    int fill_ = 0;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable idle_;
+    bool pending_ = false;
+    int pendingBuffer_ = 0;
+    DWORD pendingSize_ = 0;
+    bool stop_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -90,27 +184,24 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     ULONGLONG announced = 0;
     const bool lengthKnown = ContentLength(request.get(), announced);
     ULONGLONG received = 0;
-    std::vector<char> buffer(kDownloadBufferSize);
     Md5 md5;
+    BlockWriter writer(file.get(), alone ? &md5 : nullptr);
     bool ok = false;
     const ULONGLONG total = lengthKnown ? announced : 0;
     for (;;) {
         if (progress && !progress->OnProgress(received, total)) break;
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), buffer.data(), kDownloadBufferSize, &read)) break;
+        if (!InternetReadFile(request.get(), writer.Free(), kDownloadBufferSize, &read)) break;
         if (read == 0) {
             // A connection that closes early reads like the end of the body.
             ok = !lengthKnown || received >= announced;
             break;
         }
-        // A short write (disk full) would only surface later as a digest mismatch that
-        // also throws away a good installer from an earlier run.
-        DWORD written = 0;
-        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
-        if (alone) md5.Update(buffer.data(), read);  // the bytes just written, all of them
+        if (!writer.Submit(read)) break;
         received += read;
         if (counter) *counter += read;
     }
+    ok = writer.Finish() && ok;
     if (ok && alone) {
         held->md5 = md5.HexDigest();
         held->file = std::move(file);
