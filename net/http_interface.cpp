@@ -160,11 +160,6 @@ DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::stri
                                     nullptr, flags, 0));
     if (!request_) RaiseLast(OpenHandleFailed);
     ApplyTimeouts(request_.get(), CurrentHttpTimeouts());
-    // Each request goes out on a connection of its own. Both programs make one request now and
-    // then, so a kept connection rarely saves anything, while reusing one loses the request when
-    // the server lets it go just as the request is sent (WinINet does not send it again), and
-    // waits for the delayed acknowledgement of a server that writes its answer in pieces.
-    HttpAddRequestHeadersA(request_.get(), kCloseHeader, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
 
     // Lengths count up to the first NUL, as the texts are handed over as C strings.
     const char* headerText = headers.empty() ? nullptr : headers.c_str();

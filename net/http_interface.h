@@ -63,7 +63,6 @@ public:
     static constexpr int kMaxRedirects = 10;
 
     static constexpr const wchar_t* kUserAgent = L"Http-connect";
-    static constexpr const char* kCloseHeader = "Connection: close";
     static constexpr size_t kHeaderBlockSize = 4096;
     static constexpr size_t kTokenBufferSize = 2000;
     // Bodies are read straight into the reply, this much at a time: one WinINet call per

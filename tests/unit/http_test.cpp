@@ -67,7 +67,6 @@ TEST(HttpRequest, PostSendsLineHeadersAndBodyAsGiven) {
     EXPECT_EQ("POST /platform/encrypt/login HTTP/1.1", requests[0].RequestLine());
     EXPECT_EQ("application/json", requests[0].Header("Content-Type"));
     EXPECT_EQ("Http-connect", requests[0].Header("User-Agent"));
-    EXPECT_EQ("close", requests[0].Header("Connection"));
     EXPECT_EQ(body, requests[0].body);
 }
 
@@ -266,17 +265,12 @@ private:
         }
     }
     void Serve(SOCKET s) {
-        std::string request;
-        if (ReadOne(s, request)) {
+        if (ReadOne(s)) {
             ++answers_;
-            // The answer never says whether the connection stays; a request that asks for
-            // its connection to close gets that, as HTTP/1.1 requires.
             RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
-            if (request.find("\r\nConnection: close\r\n") != std::string::npos) {
-                // closed below
-            } else if (drop_ == WhileIdle) {
+            if (drop_ == WhileIdle) {
                 Sleep(100);
-            } else if (ReadOne(s, request) && drop_ == ResetOnNextRequest) {
+            } else if (ReadOne(s) && drop_ == ResetOnNextRequest) {
                 RawHttpServer::Reset(s);
                 return;
             }
@@ -285,8 +279,8 @@ private:
         closesocket(s);
     }
     // One request: headers, then as many body bytes as announced.
-    static bool ReadOne(SOCKET s, std::string& request) {
-        request.clear();
+    static bool ReadOne(SOCKET s) {
+        std::string request;
         char buffer[4096];
         size_t end;
         while ((end = request.find("\r\n\r\n")) == std::string::npos) {
@@ -313,9 +307,11 @@ private:
     std::vector<std::thread> connections_;
 };
 
-// A server that keeps connections alive and lets them go, idle or just as the next request
-// arrives: each request goes out on a connection of its own and none is lost, whether the
-// object is used again (its session kept) or a new one is made.
+// The object keeps its session between requests, and WinINet keeps connections alive between
+// requests (of any object in the process). A connection that the server let go while it lay
+// idle is replaced unseen. One dropped just as a request went out on it gives that request a
+// failure with a reason (WinINet under Wine does not send it again, and a POST is not ours to
+// repeat), never a hang; the next request works.
 TEST(HttpRequest, KeptAliveConnectionsThatTheServerDrops) {
     RawHttpServer winsockUser;  // makes sure the sockets layer is started
     struct Row {
@@ -330,14 +326,23 @@ TEST(HttpRequest, KeptAliveConnectionsThatTheServerDrops) {
         for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
             KeepAliveServer server(row.drop);
             HttpInterface reused(flavor);
+            int failures = 0;
             for (int i = 0; i < 4; ++i) {
                 if (row.drop == KeepAliveServer::WhileIdle) Sleep(300);
-                EXPECT_EQ("ok", reused.Post(server.Url(), 1, "", "{}")) << row.name << ", request " << i;
-                EXPECT_EQ(0, reused.lastError()) << row.name << ", request " << i;
+                const std::string reply = reused.Post(server.Url(), 1, "", "{}");
+                if (reply.empty()) {
+                    ++failures;
+                    EXPECT_NE(0, reused.lastError()) << row.name << ", request " << i;
+                    EXPECT_NE(TimedOut, reused.lastError()) << row.name << ", request " << i;
+                    EXPECT_FALSE(row.drop == KeepAliveServer::WhileIdle) << row.name << ", request " << i;
+                } else {
+                    EXPECT_EQ("ok", reply) << row.name << ", request " << i;
+                }
             }
+            EXPECT_LE(failures, 2) << row.name;  // every other request at most: it meets a fresh connection
             HttpInterface fresh(flavor);
+            Sleep(300);
             EXPECT_EQ("ok", fresh.Post(server.Url(), 1, "", "{}")) << row.name;
-            EXPECT_EQ(5, server.answers()) << row.name;
         }
     }
 }
