@@ -5,8 +5,9 @@
 //   bench_tools posts URL N    N POSTs through HttpInterface, one object each (as the login does):
 //                              prints the median milliseconds of one request
 //   bench_tools steps URL N    the request class's WinINet calls made by hand, N times: prints the
-//                              median milliseconds of each step (open, connect, request, send and
-//                              wait for the headers, header query, body)
+//                              median milliseconds of each step (open, connect, request, send,
+//                              first byte, header queries, body, close)
+//   bench_tools steps-plain URL N   the same with WinINet's plain flags (cookies, URL cache)
 // Each prints "<result> <bytes> <seconds>" measured inside the process (on standard error for
 // "get", whose standard output carries the request class's trace line).
 #include <windows.h>
@@ -50,53 +51,75 @@ int Posts(const std::string& url, int count) {
     return 0;
 }
 
-int Steps(const std::string& url, int count) {
+// The request class's WinINet calls made by hand, with the class's own flags (or WinINet's
+// plain ones, which also look up cookies and write the URL cache). Sending is split from
+// waiting for the answer with the Ex form: the body goes out with the headers, as the class
+// sends it, and HttpEndRequest waits for the status line and the headers.
+int Steps(const std::string& url, int count, DWORD flags) {
     std::string host, page;
     unsigned short port = 0;
     HttpInterface::SplitUrl(url, host, page, port);
-    const char* names[] = {"open", "connect", "request", "send+headers", "query", "body"};
-    std::vector<double> ms[6];
+    const char* names[] = {"open", "connect", "request", "send", "first-byte", "query", "body", "close"};
+    constexpr int kSteps = 8;
+    std::vector<double> ms[kSteps];
     const std::string headers = "Content-Type:application/json";
     std::string body = "{\"loginName\":\"demo\"}";
+    std::vector<char> chunk(HttpInterface::kReadChunk);
     for (int i = 0; i < count; ++i) {
-        double t[7];
+        double t[kSteps + 1];
         t[0] = Now();
         HINTERNET session = InternetOpenW(HttpInterface::kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        ApplyTimeouts(session, CurrentHttpTimeouts());
         t[1] = Now();
-        HINTERNET connection = InternetConnectA(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET connection =
+            InternetConnectA(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        ApplyTimeouts(connection, CurrentHttpTimeouts());
         t[2] = Now();
-        HINTERNET request = HttpOpenRequestA(connection, "POST", page.c_str(), "HTTP/1.1", nullptr, nullptr,
-                                             INTERNET_FLAG_RELOAD, 0);
+        HINTERNET request = HttpOpenRequestA(connection, "POST", page.c_str(), "HTTP/1.1", nullptr, nullptr, flags, 0);
+        ApplyTimeouts(request, CurrentHttpTimeouts());
         t[3] = Now();
-        BOOL sent = HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()), &body[0],
-                                     static_cast<DWORD>(body.size()));
+        INTERNET_BUFFERSA buffers{};
+        buffers.dwStructSize = sizeof buffers;
+        buffers.lpcszHeader = headers.c_str();
+        buffers.dwHeadersLength = static_cast<DWORD>(headers.size());
+        buffers.dwHeadersTotal = buffers.dwHeadersLength;
+        buffers.lpvBuffer = &body[0];
+        buffers.dwBufferLength = static_cast<DWORD>(body.size());
+        buffers.dwBufferTotal = buffers.dwBufferLength;
+        BOOL sent = HttpSendRequestExA(request, &buffers, nullptr, 0, 0);
         t[4] = Now();
+        sent = sent && HttpEndRequestA(request, nullptr, 0, 0);
+        t[5] = Now();
         char block[4097] = {};
         DWORD length = 4096;
         HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, block, &length, nullptr);
-        t[5] = Now();
-        char chunk[4096];
-        DWORD got = 0;
-        while (InternetReadFile(request, chunk, sizeof chunk, &got) && got > 0) {
-        }
+        DWORD status = 0, size = sizeof status;
+        HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
         t[6] = Now();
+        DWORD got = 0;
+        while (InternetReadFile(request, chunk.data(), static_cast<DWORD>(chunk.size()), &got) && got > 0) {
+        }
+        t[7] = Now();
         InternetCloseHandle(request);
         InternetCloseHandle(connection);
         InternetCloseHandle(session);
+        t[8] = Now();
         if (!sent) return 1;
-        for (int k = 0; k < 6; ++k) ms[k].push_back(1000.0 * (t[k + 1] - t[k]));
+        for (int k = 0; k < kSteps; ++k) ms[k].push_back(1000.0 * (t[k + 1] - t[k]));
     }
-    for (int k = 0; k < 6; ++k) std::fprintf(stderr, "%s %.3f\n", names[k], Median(ms[k]));
+    for (int k = 0; k < kSteps; ++k) std::fprintf(stderr, "%s %.3f\n", names[k], Median(ms[k]));
     return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 4 && (std::wstring(argv[1]) == L"posts" || std::wstring(argv[1]) == L"steps")) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (argc == 4 && (command == L"posts" || command == L"steps" || command == L"steps-plain")) {
         const std::string url = WideToAnsi(argv[2]);
         const int count = _wtoi(argv[3]);
-        return std::wstring(argv[1]) == L"posts" ? Posts(url, count) : Steps(url, count);
+        if (command == L"posts") return Posts(url, count);
+        return Steps(url, count, command == L"steps" ? HttpInterface::kRequestFlags : INTERNET_FLAG_RELOAD);
     }
     if (argc != 3) {
         std::fprintf(stderr, "usage: bench_tools md5 FILE | get URL\n");

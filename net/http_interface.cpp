@@ -18,27 +18,16 @@ struct HttpFailure {
 bool IsTimeoutError(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
 
 // A failed call that ran for the whole limit ran out of time, whatever the error says.
-bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) {
-    return GetTickCount64() - startTick + 50 >= limitMs;
-}
+bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) { return GetTickCount64() - startTick + 50 >= limitMs; }
 
 // A WinINet failure: its own value when the call ran out of time, otherwise `error`.
-[[noreturn]] void RaiseLast(HttpInterfaceError error) {
-    Raise(IsTimeoutError(GetLastError()) ? TimedOut : error);
-}
+[[noreturn]] void RaiseLast(HttpInterfaceError error) { Raise(IsTimeoutError(GetLastError()) ? TimedOut : error); }
 
 std::string HeaderValue(HINTERNET request, DWORD query) {
     std::vector<char> value(2048, '\0');
     DWORD length = static_cast<DWORD>(value.size() - 1);
     if (!HttpQueryInfoA(request, query, value.data(), &length, nullptr)) return std::string();
     return std::string(value.data(), length);
-}
-
-void CloseInternet(HINTERNET& handle) {
-    if (handle) {
-        InternetCloseHandle(handle);
-        handle = nullptr;
-    }
 }
 
 }  // namespace
@@ -115,13 +104,12 @@ std::string BearerToken(const std::string& authorization) {
 }
 
 void HttpInterface::Close() {
-    CloseInternet(request_);
-    CloseInternet(connection_);
-    CloseInternet(session_);
+    request_.reset();
+    connection_.reset();
+    session_.reset();
 }
 
-std::string HttpInterface::Post(std::string url, int post, std::string headers, std::string body,
-                                std::string* token) {
+std::string HttpInterface::Post(std::string url, int post, std::string headers, std::string body, std::string* token) {
     try {
         return Request(url, flavor_.alwaysPost || post != 0, headers, body, token);
     } catch (const HttpFailure& failure) {
@@ -138,40 +126,40 @@ std::string HttpInterface::ReadHeaderBlock() {
     // WinINet asks for instead of failing the request.
     std::vector<char> buffer(kHeaderBlockSize + 1, '\0');
     DWORD length = static_cast<DWORD>(kHeaderBlockSize);
-    if (HttpQueryInfoA(request_, flavor_.headerQuery, buffer.data(), &length, nullptr)) {
+    if (HttpQueryInfoA(request_.get(), flavor_.headerQuery, buffer.data(), &length, nullptr)) {
         return std::string(buffer.data(), length);
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) Raise(QueryHeadersFailed);
     buffer.assign(static_cast<size_t>(length) + 1, '\0');
-    if (!HttpQueryInfoA(request_, flavor_.headerQuery, buffer.data(), &length, nullptr)) {
+    if (!HttpQueryInfoA(request_.get(), flavor_.headerQuery, buffer.data(), &length, nullptr)) {
         Raise(QueryHeadersFailed);
     }
     return std::string(buffer.data(), length);
 }
 
-DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::string& headers,
-                              const std::string& body) {
-    CloseInternet(request_);
-    CloseInternet(connection_);
+DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::string& headers, const std::string& body) {
+    request_.reset();
+    connection_.reset();
 
     std::string host, page;
     unsigned short port = 0;
     bool secure = false;
     SplitUrl(url, host, page, port, &secure);
-    std::printf("lpUrl:%s,\nstrHostName:%s,\nstrPageName:%s,\nport:%d\n", url.c_str(), host.c_str(),
-                page.c_str(), port);
+    std::printf("lpUrl:%s,\nstrHostName:%s,\nstrPageName:%s,\nport:%d\n", url.c_str(), host.c_str(), page.c_str(),
+                port);
 
-    connection_ = InternetConnectA(session_, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    connection_.reset(
+        InternetConnectA(session_.get(), host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection_) RaiseLast(ConnectFailed);
-    ApplyTimeouts(connection_, CurrentHttpTimeouts());
+    ApplyTimeouts(connection_.get(), CurrentHttpTimeouts());
 
     // Redirects are followed here, counted, rather than by WinINet, which has no limit.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    DWORD flags = kRequestFlags;
     if (secure) flags |= INTERNET_FLAG_SECURE;
-    request_ = HttpOpenRequestA(connection_, post ? "POST" : "GET", page.c_str(), "HTTP/1.1", nullptr, nullptr,
-                                flags, 0);
+    request_.reset(HttpOpenRequestA(connection_.get(), post ? "POST" : "GET", page.c_str(), "HTTP/1.1", nullptr,
+                                    nullptr, flags, 0));
     if (!request_) RaiseLast(OpenHandleFailed);
-    ApplyTimeouts(request_, CurrentHttpTimeouts());
+    ApplyTimeouts(request_.get(), CurrentHttpTimeouts());
 
     // Lengths count up to the first NUL, as the texts are handed over as C strings.
     const char* headerText = headers.empty() ? nullptr : headers.c_str();
@@ -183,7 +171,7 @@ DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::stri
         bodyLength = static_cast<DWORD>(strlen(body.c_str()));
     }
     const ULONGLONG sendStart = GetTickCount64();
-    if (!HttpSendRequestA(request_, headerText, headerLength, const_cast<char*>(bodyText), bodyLength)) {
+    if (!HttpSendRequestA(request_.get(), headerText, headerLength, const_cast<char*>(bodyText), bodyLength)) {
         const HttpTimeouts& limits = CurrentHttpTimeouts();
         if (TookTheWholeLimit(sendStart, std::min(limits.sendMs, limits.receiveMs))) Raise(TimedOut);
         RaiseLast(SendRequestFailed);
@@ -194,7 +182,8 @@ DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::stri
     // still report the send as done, so the missing status is what tells the failure.
     DWORD status = 0;
     DWORD statusSize = sizeof status;
-    if (!HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) ||
+    if (!HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
+                        nullptr) ||
         status == 0) {
         Raise(NoStatusLine);
     }
@@ -205,18 +194,23 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
                                    const std::string& body, std::string* token) {
     std::string response;
     if (url.empty()) Raise(EmptyUrl);
-    Close();
+    request_.reset();
+    connection_.reset();
 
-    session_ = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!session_) Raise(OpenHandleFailed);
-    ApplyTimeouts(session_, CurrentHttpTimeouts());
+    // The session of an earlier request on this object is kept: opening one reads the proxy
+    // settings again. Its limits are set anew, as the connection's and the request's are.
+    if (!session_) {
+        session_.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        if (!session_) Raise(OpenHandleFailed);
+    }
+    ApplyTimeouts(session_.get(), CurrentHttpTimeouts());
 
     std::string current = url;
     DWORD status = 0;
     for (int redirects = 0;; ++redirects) {
         status = SendOnce(current, post, headers, body);
         if (!IsRedirectStatus(status)) break;
-        const std::string location = HeaderValue(request_, HTTP_QUERY_LOCATION);
+        const std::string location = HeaderValue(request_.get(), HTTP_QUERY_LOCATION);
         if (location.empty()) break;  // nothing to follow: the answer itself is the response
         if (redirects >= kMaxRedirects) Raise(TooManyRedirects);
         std::string host, page;
@@ -238,16 +232,18 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
     if (token && flavor_.readsToken) {
         char value[kTokenBufferSize] = {};
         DWORD valueLength = static_cast<DWORD>(kTokenBufferSize - 1);
-        if (HttpQueryInfoA(request_, HTTP_QUERY_AUTHORIZATION, value, &valueLength, nullptr)) {
+        if (HttpQueryInfoA(request_.get(), HTTP_QUERY_AUTHORIZATION, value, &valueLength, nullptr)) {
             *token = BearerToken(std::string(value, valueLength));
         }
     }
 
-    std::vector<char> chunk(kReadChunk);
+    // Each chunk lands in the reply itself; the unused tail is cut off when the body ends.
+    size_t used = 0;
     for (;;) {
+        if (response.size() < used + kReadChunk) response.resize(used + kReadChunk);
         DWORD got = 0;
         const ULONGLONG readStart = GetTickCount64();
-        if (!InternetReadFile(request_, chunk.data(), static_cast<DWORD>(kReadChunk), &got)) {
+        if (!InternetReadFile(request_.get(), &response[used], static_cast<DWORD>(kReadChunk), &got)) {
             // A body that stops arriving is a failed request, not a short answer.
             if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, CurrentHttpTimeouts().receiveMs)) {
                 Raise(TimedOut);
@@ -255,7 +251,8 @@ std::string HttpInterface::Request(const std::string& url, bool post, const std:
             break;
         }
         if (got == 0) break;
-        response.append(chunk.data(), got);
+        used += got;
     }
+    response.resize(used);
     return response;
 }

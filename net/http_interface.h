@@ -6,15 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "common/handles.h"
+
 enum HttpInterfaceError : int32_t {
     OpenHandleFailed = 1,
     ConnectFailed = 2,
     SendRequestFailed = 3,
     QueryHeadersFailed = 4,
     NotFound = 5,
-    NoStatusLine = 6,  // the connection ended (or the reply began) without an HTTP status line
-    TimedOut = 7,           // connecting, sending or waiting for the next byte took too long
-    TooManyRedirects = 8,   // more than HttpInterface::kMaxRedirects redirects in a row
+    NoStatusLine = 6,      // the connection ended (or the reply began) without an HTTP status line
+    TimedOut = 7,          // connecting, sending or waiting for the next byte took too long
+    TooManyRedirects = 8,  // more than HttpInterface::kMaxRedirects redirects in a row
     EmptyUrl = 14,
 };
 
@@ -63,10 +65,16 @@ public:
     static constexpr const wchar_t* kUserAgent = L"Http-connect";
     static constexpr size_t kHeaderBlockSize = 4096;
     static constexpr size_t kTokenBufferSize = 2000;
-    static constexpr size_t kReadChunk = 4096;
+    // Bodies are read straight into the reply, this much at a time: one WinINet call per
+    // chunk costs far more than the bytes, so a larger body takes few calls.
+    static constexpr size_t kReadChunk = 64 * 1024;
+    // Every request is fetched from the server, follows no redirect by itself (they are counted
+    // here), and leaves the system's URL cache and cookie jar alone: neither program reads them
+    // back, and under Wine each look-up and cache entry costs milliseconds per request.
+    static constexpr DWORD kRequestFlags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
 
     explicit HttpInterface(HttpFlavor flavor = HttpFlavor::Client()) : flavor_(flavor) {}
-    ~HttpInterface() { Close(); }
     HttpInterface(const HttpInterface&) = delete;
     HttpInterface& operator=(const HttpInterface&) = delete;
 
@@ -80,26 +88,28 @@ public:
     // reason in lastError(). `post` non-zero sends POST with `body`, zero sends GET (the
     // updater's flavour always posts). `token`, when given, receives the bearer token of the
     // response's Authorization header (client flavour only).
-    std::string Post(std::string url, int post, std::string headers, std::string body,
-                     std::string* token = nullptr);
+    std::string Post(std::string url, int post, std::string headers, std::string body, std::string* token = nullptr);
 
-    // Closes request, connection and session handles, in that order.
+    // Closes request, connection and session handles, in that order. A next request on the
+    // same object replaces the request and connection and keeps the session.
     void Close();
 
     int32_t lastError() const { return lastError_; }
     bool hasOpenHandles() const { return session_ || connection_ || request_; }
 
 private:
-    std::string Request(const std::string& url, bool post, const std::string& headers,
-                        const std::string& body, std::string* token);
+    std::string Request(const std::string& url, bool post, const std::string& headers, const std::string& body,
+                        std::string* token);
     std::string ReadHeaderBlock();
     // Closes the previous hop and opens and sends one request; returns its status.
     DWORD SendOnce(const std::string& url, bool post, const std::string& headers, const std::string& body);
 
     HttpFlavor flavor_;
-    HINTERNET session_ = nullptr;
-    HINTERNET connection_ = nullptr;
-    HINTERNET request_ = nullptr;
+    // Members are destroyed in reverse order: the request closes before its connection, and
+    // the connection before the session it belongs to.
+    qv::unique_hinternet session_;
+    qv::unique_hinternet connection_;
+    qv::unique_hinternet request_;
     int32_t lastError_ = 0;
 };
 

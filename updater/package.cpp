@@ -4,6 +4,13 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -45,6 +52,96 @@ bool ContentLength(HINTERNET request, ULONGLONG& length) {
     return end != text;
 }
 
+// Stores blocks in the file, and hashes each one just after it is written, on a thread of its
+// own: the next block is received meanwhile. Two buffers, made once: the receiver fills one
+// while the other is written. Without a thread to spare, each block is stored at once.
+class BlockWriter {
+public:
+    BlockWriter(HANDLE file, Md5* md5) : file_(file), md5_(md5) {
+        for (auto& buffer : buffers_) buffer.resize(kDownloadBufferSize);
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::exception&) {
+        }
+    }
+    ~BlockWriter() { Finish(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    // The buffer to receive the next block into.
+    char* Free() { return buffers_[fill_].data(); }
+
+    // Hands over the `size` bytes received into Free(). False once a write has failed.
+    bool Submit(DWORD size) {
+        if (!thread_.joinable()) return Store(buffers_[fill_].data(), size);
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return !pending_; });
+        if (failed_) return false;
+        pending_ = true;
+        pendingBuffer_ = fill_;
+        pendingSize_ = size;
+        work_.notify_one();
+        fill_ ^= 1;  // the other buffer: its block is stored, as the writer is idle
+        return true;
+    }
+
+    // Waits until every block handed over is stored; false when a write failed.
+    bool Finish() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            work_.notify_one();
+            thread_.join();
+        }
+        return !failed_;
+    }
+
+private:
+    // A short write (disk full) would only surface later as a digest mismatch that also
+    // throws away a good installer from an earlier run. The digest takes exactly the bytes
+    // that were written.
+    bool Store(const char* data, DWORD size) {
+        DWORD written = 0;
+        if (!WriteFile(file_, data, size, &written, nullptr) || written != size) {
+            failed_ = true;
+            return false;
+        }
+        if (md5_) md5_->Update(data, size);
+        return true;
+    }
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return pending_ || stop_; });
+            if (!pending_) return;
+            const char* data = buffers_[pendingBuffer_].data();
+            const DWORD size = pendingSize_;
+            lock.unlock();
+            if (!failed_) Store(data, size);  // after a failure, nothing more is written
+            lock.lock();
+            pending_ = false;
+            idle_.notify_one();
+        }
+    }
+
+    HANDLE file_;
+    Md5* md5_;
+    std::vector<char> buffers_[2];
+    int fill_ = 0;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable idle_;
+    bool pending_ = false;
+    int pendingBuffer_ = 0;
+    DWORD pendingSize_ = 0;
+    bool stop_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
+
 }  // namespace
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& target, std::atomic<unsigned long long>* counter) {
@@ -52,12 +149,27 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, std::at
 }
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress,
-                    std::atomic<unsigned long long>* counter) {
-    // Shared, so that a run that hangs or is killed mid-download never keeps the next one
-    // from truncating the file.
-    qv::unique_hfile file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                    std::atomic<unsigned long long>* counter, HeldDownload* held) {
+    // Held for the check, the file is opened so that no one else can write to it while this
+    // handle lives: then its bytes are exactly those written here, and hashing them on the way
+    // spares reading the whole file again. Renaming and deleting stay open to others (a Cancel
+    // removes the file while a blocked read still holds it): neither changes the bytes, and the
+    // file is moved into the installer's place through this same handle.
+    // Otherwise, or when an earlier writer still has it open, it is shared as before, so that a
+    // run that hangs or is killed mid-download never keeps the next one from truncating the
+    // file; the check then reads the file again.
+    qv::unique_hfile file;
+    if (held) {
+        file.reset(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    }
+    const bool alone = static_cast<bool>(file);
+    if (!alone) {
+        file.reset(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     if (!file) return false;
     qv::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
@@ -72,24 +184,27 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     ULONGLONG announced = 0;
     const bool lengthKnown = ContentLength(request.get(), announced);
     ULONGLONG received = 0;
-    std::vector<char> buffer(kDownloadBufferSize);
+    Md5 md5;
+    BlockWriter writer(file.get(), alone ? &md5 : nullptr);
     bool ok = false;
     const ULONGLONG total = lengthKnown ? announced : 0;
     for (;;) {
         if (progress && !progress->OnProgress(received, total)) break;
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), buffer.data(), kDownloadBufferSize, &read)) break;
+        if (!InternetReadFile(request.get(), writer.Free(), kDownloadBufferSize, &read)) break;
         if (read == 0) {
             // A connection that closes early reads like the end of the body.
             ok = !lengthKnown || received >= announced;
             break;
         }
-        // A short write (disk full) would only surface later as a digest mismatch that
-        // also throws away a good installer from an earlier run.
-        DWORD written = 0;
-        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) break;
+        if (!writer.Submit(read)) break;
         received += read;
         if (counter) *counter += read;
+    }
+    ok = writer.Finish() && ok;
+    if (ok && alone) {
+        held->md5 = md5.HexDigest();
+        held->file = std::move(file);
     }
     // File first, then the URL handle, then the session.
     file.reset();
@@ -98,19 +213,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     return ok;
 }
 
-bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
-    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    // The digest takes the file 1024 bytes at a time; the system is asked for 64 KiB at once,
-    // as a buffered stream would, since every ReadFile call costs far more than its bytes.
-    Md5 md5;
-    std::vector<char> block(64 * 1024);
-    DWORD read = 0;
-    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
-        for (DWORD at = 0; at < read; at += 1024) md5.Update(block.data() + at, std::min<DWORD>(1024, read - at));
-    }
-    const std::string digest = md5.HexDigest();
+bool DigestMatches(const std::string& expected, const std::string& digest) {
     if (expected.size() != digest.size()) return false;
     for (size_t i = 0; i < digest.size(); ++i) {
         char c = expected[i];
@@ -120,19 +223,54 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
     return true;
 }
 
+namespace {
+
+// Gives the file behind `file` (opened with DELETE access) the name `path`, replacing a file
+// there: the name then stands for the very file that was written through the handle.
+bool RenameHeldFile(HANDLE file, const std::wstring& path) {
+    const size_t nameBytes = path.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, path.c_str(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+}  // namespace
+
+bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
+    qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    // The digest takes the file 1024 bytes at a time; the system is asked for 64 KiB at once,
+    // as a buffered stream would, since every ReadFile call costs far more than its bytes.
+    Md5 md5;
+    std::vector<char> block(64 * 1024);
+    DWORD read = 0;
+    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
+        for (DWORD at = 0; at < read; at += 1024) md5.Update(block.data() + at, std::min<DWORD>(1024, read - at));
+    }
+    return DigestMatches(expected, md5.HexDigest());
+}
+
 HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
-FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner, DownloadProgress* progress, const InstallerSignature* signature) {
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest, HWND owner,
+                         DownloadProgress* progress, const InstallerSignature* signature) {
     // Without a usable signature the download could only be thrown away afterwards.
     if (signature && !signature->WellFormed()) {
         MessageBoxW(LiveOwner(owner), kSignatureMissingMessage, L"提示", MB_OK);
         return FetchResult::CheckFailed;
     }
     const std::wstring target = paths.DownloadTarget();
+    // Shared with the worker, which may outlive this call after a stall or a Cancel.
+    auto held = std::make_shared<HeldDownload>();
     const bool downloaded = DownloadWithStallLimit(
-        [&url, &target](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
-            return DownloadToFile(url, target, relay, counter);
+        [url, target, held](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
+            return DownloadToFile(url, target, relay, counter, held.get());
         },
         progress);
     if (progress) {
@@ -145,17 +283,30 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
     if (!downloaded) return FetchResult::DownloadFailed;
     const std::wstring installer = paths.Installer();
     ClearNonFile(installer);  // a link or an empty folder in the installer's place
-    MoveFileExW(paths.DownloadTarget().c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!CheckPackageMd5(expectedDigest, installer)) {
+    // The digest taken while writing vouches for the file only while no one else could write
+    // to it: from its creation until now the download's handle has admitted no other writer,
+    // and it stays open until the checks are done. Without such a handle the file is read again.
+    bool digestHolds = false;
+    if (held->file && RenameHeldFile(held->file.get(), installer)) {
+        digestHolds = DigestMatches(expectedDigest, held->md5);
+    } else {
+        held->file.reset();
+        MoveFileExW(target.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
+        digestHolds = CheckPackageMd5(expectedDigest, installer);
+    }
+    if (!digestHolds) {
+        held->file.reset();
         MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }
     if (signature && !signature->Verifies(installer)) {
+        held->file.reset();
         MessageBoxW(LiveOwner(owner), kSignatureWrongMessage, L"提示", MB_OK);
         DeleteFileW(installer.c_str());
         return FetchResult::CheckFailed;
     }
+    held->file.reset();
     return FetchResult::Ready;
 }
 

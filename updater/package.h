@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "common/handles.h"
 #include "common/module_path.h"
 #include "updater/download_progress.h"
 #include "updater/signature.h"
@@ -13,6 +14,9 @@
 // The updater's folder D and the download target P, each worked out once.
 class UpdaterPaths {
 public:
+    UpdaterPaths() = default;
+    // A given folder instead of the program's own (tests).
+    explicit UpdaterPaths(std::wstring dir) : dir_(std::move(dir)) {}
     const std::wstring& Dir();
     const std::wstring& DownloadTarget();
     std::wstring Installer() { return DownloadTarget() + L".exe"; }
@@ -28,16 +32,27 @@ std::string InstallerNameFromUrl(const std::string& url);
 constexpr DWORD kDownloadBufferSize = 1000000;
 constexpr DWORD kDownloadFlags = 0x84000002;  // RELOAD | NO_CACHE_WRITE | TRANSFER_BINARY
 
+// What a download can hand to the check: the file, still open, and the MD5 digest of exactly
+// the bytes written through that handle. The handle admits no other writer (see DownloadToFile).
+struct HeldDownload {
+    qv::unique_hfile file;
+    std::string md5;  // lower-case hex
+};
+
 // Stores the body found at `url` in `target` (truncated first). False on any failure,
 // including a body that ends before its announced length, and when `progress` asks to stop;
 // a partial file stays. `counter`, when given, counts the bytes received (for the stall watch).
+// With `held`, a successful download that could open the file for itself alone leaves it open
+// there with the digest of what was written; otherwise `held` stays empty.
 bool DownloadToFile(const std::wstring& url, const std::wstring& target,
                     std::atomic<unsigned long long>* counter = nullptr);
 bool DownloadToFile(const std::wstring& url, const std::wstring& target, DownloadProgress* progress,
-                    std::atomic<unsigned long long>* counter = nullptr);
+                    std::atomic<unsigned long long>* counter = nullptr, HeldDownload* held = nullptr);
 
 // True when the file's MD5 digest equals `expected` (same length, letters in any case).
 bool CheckPackageMd5(const std::string& expected, const std::wstring& path);
+// The same comparison for a digest already taken (lower-case hex).
+bool DigestMatches(const std::string& expected, const std::string& digest);
 
 // Owner for a message box: the given window while it still exists, otherwise none, so that
 // the box is shown at all.
@@ -50,7 +65,6 @@ constexpr const wchar_t* kSignatureWrongMessage = L"安装包签名校验失败,
 // Download, move into place and check. With `signature`, the installer must also carry the
 // publisher's signature; with `progress`, the download reports to it and can be cancelled, which
 // removes the partial download.
-FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
-                         HWND owner, DownloadProgress* progress = nullptr,
-                         const InstallerSignature* signature = nullptr);
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest, HWND owner,
+                         DownloadProgress* progress = nullptr, const InstallerSignature* signature = nullptr);
 void StartInstaller(UpdaterPaths& paths, const std::wstring& parameters);

@@ -1,11 +1,16 @@
 // The updater's pure pieces: digest names from URLs, the digest check, reading members of
 // outside documents, the module path loop.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "common/md5.h"
+#include "fixtures/raw_http_server.h"
 #include "updater/json_fields.h"
 #include "updater/package.h"
 
@@ -17,11 +22,11 @@ TEST(InstallerNameFromUrl, Table) {
         const char* name;
     } rows[] = {
         {"http://h/pkg/0123456789abcdef0123456789abcdef.exe", "0123456789abcdef0123456789abcdef"},
-        {"http://h/pkg/ABCDEF.exe?x=1", "ABCDEF"},        // ends at the last "." of the whole URL
-        {"http://h/pkg/abc.exe?v=1.2", "abc.exe?v=1"},    // a "." in the query moves the end there
-        {"http://h.example/pkg/abcdef", "abcdef"},        // the last "." before the last "/"
-        {"abcdef.exe", "abcdef"},                          // no "/"
-        {"abcdef", "abcdef"},                              // neither
+        {"http://h/pkg/ABCDEF.exe?x=1", "ABCDEF"},      // ends at the last "." of the whole URL
+        {"http://h/pkg/abc.exe?v=1.2", "abc.exe?v=1"},  // a "." in the query moves the end there
+        {"http://h.example/pkg/abcdef", "abcdef"},      // the last "." before the last "/"
+        {"abcdef.exe", "abcdef"},                       // no "/"
+        {"abcdef", "abcdef"},                           // neither
         {"http://h/pkg/", ""},
         {"http://h/pkg/.exe", ""},
         {"", ""},
@@ -86,11 +91,130 @@ TEST(CheckPackageMd5, EmptyFile) {
 
 TEST(CheckPackageMd5, FileHeldOpenByAnotherWriter) {
     TempFile file("abc");
-    HANDLE other = CreateFileW(file.path().c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other = CreateFileW(file.path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, other);
     EXPECT_TRUE(CheckPackageMd5("900150983cd24fb0d6963f7d28e17f72", file.path()));
     CloseHandle(other);
+}
+
+std::string ReadWhole(const std::wstring& path) {
+    std::string content;
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    CloseHandle(h);
+    return content;
+}
+
+// Answers the updater's "文件校验失败" box in this process, should one wait for a user.
+class BoxAnswerer {
+public:
+    BoxAnswerer()
+        : thread_([this] {
+              while (!stop_) {
+                  if (HWND box = FindWindowW(L"#32770", L"提示")) {
+                      PostMessageW(box, WM_COMMAND, IDOK, 0);
+                  }
+                  Sleep(50);
+              }
+          }) {}
+    ~BoxAnswerer() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Runs `afterDownload` once the download has ended, before the file is checked.
+struct CheckpointProgress : DownloadProgress {
+    std::function<void()> afterDownload;
+    bool OnProgress(ULONGLONG, ULONGLONG) override { return true; }
+    void Finished() override {
+        if (afterDownload) afterDownload();
+    }
+    bool Cancelled() const override { return false; }
+};
+
+// The digest is taken while the file is written; it must still vouch for the bytes that are on
+// disk when the installer starts. Whoever could write to the file after the download either
+// cannot (the download's handle admits no other writer until the check is done) or had it open
+// from before, in which case the file is read again and a change is refused.
+TEST(FetchPackage, TheDigestVouchesForTheBytesOnDisk) {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    const std::wstring dir = std::wstring(base) + L"fetch-test-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir.c_str(), nullptr);
+    testing_fixtures::RawHttpServer server;
+    std::string body(3 * 1000000 + 17, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>((i * 7919) % 253);
+    server.SetResponse(200, "", body);
+    const std::string narrow = server.Url("/pkg/" + DigestOf(body) + ".exe");
+    const std::wstring url(narrow.begin(), narrow.end());
+
+    enum Meddler { Nobody, WriterAfterDownload, WriterFromBefore };
+    struct Row {
+        const char* name;
+        std::string digest;
+        Meddler meddler;
+        FetchResult result;
+    } rows[] = {
+        {"digest matches", DigestOf(body), Nobody, FetchResult::Ready},
+        {"digest in capitals", Upper(DigestOf(body)), Nobody, FetchResult::Ready},
+        {"digest differs", DigestOf(body + "x"), Nobody, FetchResult::CheckFailed},
+        {"a writer tries after the download", DigestOf(body), WriterAfterDownload, FetchResult::Ready},
+        {"a writer from before alters the file", DigestOf(body), WriterFromBefore, FetchResult::CheckFailed},
+    };
+    for (const Row& row : rows) {
+        UpdaterPaths paths(dir);
+        HANDLE before = INVALID_HANDLE_VALUE;
+        if (row.meddler == WriterFromBefore) {
+            before =
+                CreateFileW(paths.DownloadTarget().c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, before) << row.name;
+        }
+        bool refused = false;
+        CheckpointProgress progress;
+        progress.afterDownload = [&] {
+            if (row.meddler == WriterAfterDownload) {
+                HANDLE other = CreateFileW(paths.DownloadTarget().c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+                refused = other == INVALID_HANDLE_VALUE;
+                if (!refused) {
+                    DWORD written = 0;
+                    WriteFile(other, "MZ-altered", 10, &written, nullptr);
+                    CloseHandle(other);
+                }
+            } else if (row.meddler == WriterFromBefore) {
+                DWORD written = 0;
+                SetFilePointer(before, 0, nullptr, FILE_BEGIN);
+                WriteFile(before, "MZ-altered", 10, &written, nullptr);
+                FlushFileBuffers(before);
+            }
+        };
+        BoxAnswerer boxes;
+        EXPECT_EQ(row.result, FetchPackage(paths, url, row.digest, nullptr, &progress)) << row.name;
+        if (before != INVALID_HANDLE_VALUE) CloseHandle(before);
+        if (row.meddler == WriterAfterDownload) {
+            EXPECT_TRUE(refused) << row.name;
+        }
+        if (row.result == FetchResult::Ready) {
+            EXPECT_TRUE(ReadWhole(paths.Installer()) == body) << row.name;
+        } else {
+            EXPECT_EQ("<missing>", ReadWhole(paths.Installer())) << row.name;
+        }
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(paths.DownloadTarget().c_str())) << row.name;
+        DeleteFileW(paths.Installer().c_str());
+    }
+    RemoveDirectoryW(dir.c_str());
 }
 
 Json::Value Parse(const char* text) {
@@ -103,8 +227,8 @@ Json::Value Parse(const char* text) {
 }
 
 TEST(JsonFields, WrongTypesReadAsMissing) {
-    const Json::Value doc = Parse(
-        R"({"s":"x","n":5,"r":5.5,"i":20000.0,"b":true,"z":null,"o":{},"a":[1],"big":1e30,"neg":-7})");
+    const Json::Value doc =
+        Parse(R"({"s":"x","n":5,"r":5.5,"i":20000.0,"b":true,"z":null,"o":{},"a":[1],"big":1e30,"neg":-7})");
     std::string s;
     int64_t n = 0;
     EXPECT_TRUE(jsonfield::String(doc, "s", s));
