@@ -7,7 +7,7 @@
 //   bench_tools steps URL N    the request class's WinINet calls made by hand, N times: prints the
 //                              median milliseconds of each step (open, connect, request, send,
 //                              first byte, header queries, body, close)
-//   bench_tools steps-plain URL N   the same with WinINet's plain flags (cookies, URL cache)
+//   bench_tools steps-plain URL N   the same with WinINet's plain flags (URL-cache entry)
 // Each prints "<result> <bytes> <seconds>" measured inside the process (on standard error for
 // "get", whose standard output carries the request class's trace line).
 #include <windows.h>
@@ -52,7 +52,7 @@ int Posts(const std::string& url, int count) {
 }
 
 // The request class's WinINet calls made by hand, with the class's own flags (or WinINet's
-// plain ones, which also look up cookies and write the URL cache). Sending is split from
+// plain ones, which also write the URL cache). Sending is split from
 // waiting for the answer with the Ex form: the body goes out with the headers, as the class
 // sends it, and HttpEndRequest waits for the status line and the headers.
 int Steps(const std::string& url, int count, DWORD flags) {

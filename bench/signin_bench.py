@@ -69,7 +69,7 @@ def main():
         print("login POST, request class:         %7.2f ms   ratio %.2f (goal <= 3)"
               % (ours["request"], ours["request"] / curl_post))
         print("  its steps (the class's flags): " + ", ".join("%s %.2f ms" % (k, v) for k, v in steps.items()))
-        print("  the same with WinINet's plain flags (cookie look-ups, URL-cache entry): "
+        print("  the same with WinINet's plain flags (URL-cache entry): "
               + ", ".join("%s %.2f ms" % (k, v) for k, v in plain.items()))
         print("sign-in, curl (login + first tab): %7.2f ms" % curl_signin)
         print("sign-in, client (attempt to main window shown): %7.2f ms   ratio %.2f"

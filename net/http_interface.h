@@ -69,10 +69,11 @@ public:
     // chunk costs far more than the bytes, so a larger body takes few calls.
     static constexpr size_t kReadChunk = 64 * 1024;
     // Every request is fetched from the server, follows no redirect by itself (they are counted
-    // here), and leaves the system's URL cache and cookie jar alone: neither program reads them
-    // back, and under Wine each look-up and cache entry costs milliseconds per request.
-    static constexpr DWORD kRequestFlags =
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
+    // here), and writes nothing to the system's URL cache: neither program reads it back, a
+    // sign-in reply carries the user's token, and under Wine each cache entry costs milliseconds.
+    // Cookies are still kept and sent as before: the platform's servers, or a balancer in front
+    // of them, may rely on them.
+    static constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE;
 
     explicit HttpInterface(HttpFlavor flavor = HttpFlavor::Client()) : flavor_(flavor) {}
     HttpInterface(const HttpInterface&) = delete;
