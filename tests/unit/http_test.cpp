@@ -234,14 +234,7 @@ public:
     enum Drop { WhileIdle, OnNextRequest, ResetOnNextRequest };
 
     explicit KeepAliveServer(Drop drop) : drop_(drop) {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        int length = sizeof addr;
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
-        port_ = ntohs(addr.sin_port);
+        listener_ = testing_fixtures::BindLoopback(port_);
         listen(listener_, 8);
         acceptor_ = std::thread([this] { Accept(); });
     }
