@@ -119,6 +119,15 @@ def why_not(arch):
     check_arch(arch)
     if arch == "i686" and os.environ.get("QUORVANE_NO_I686") == "1":
         return "QUORVANE_NO_I686=1 (behaving as if 32-bit programs could not run)"
+    if arch == "i686":
+        # Written by bootstrap when the 32-bit part could not be installed (or was told to act so).
+        try:
+            with open(os.path.join(ROOT, ".deps", "no-i386"), encoding="utf-8") as f:
+                reason = f.read().strip()
+            if reason:
+                return reason
+        except OSError:
+            pass
     path = loader(arch)
     if not os.path.exists(path):
         return "%s is not installed" % path
