@@ -34,6 +34,11 @@ missing_of() {
 mapfile -t missing_main < <(missing_of "${main_pkgs[@]}")
 mapfile -t missing_i386 < <(missing_of "${i386_pkgs[@]}")
 [ "${QUORVANE_BOOTSTRAP_NO_I386:-}" = "1" ] && missing_i386=()
+# A 32-bit part that could not be installed within the last hours is not tried again at every
+# build (each try reads the indexes again); delete .deps/no-i386 to try at once.
+if [ ${#missing_i386[@]} -gt 0 ] && [ -n "$(find "$no_i386_file" -mmin -360 2>/dev/null)" ]; then
+  missing_i386=()
+fi
 
 locale_ok=1
 locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$' || locale_ok=0
@@ -43,7 +48,7 @@ ls "$cache"/pugixml_*.orig.tar.* >/dev/null 2>&1 || src_ok=0
 
 if [ "${QUORVANE_BOOTSTRAP_NO_I386:-}" = "1" ]; then
   echo "32-bit Wine could not be installed (QUORVANE_BOOTSTRAP_NO_I386=1)" >"$no_i386_file"
-elif [ ${#missing_i386[@]} -eq 0 ]; then
+elif [ -z "$(missing_of "${i386_pkgs[@]}")" ]; then
   rm -f "$no_i386_file"
 fi
 
