@@ -71,7 +71,17 @@ set(QUORVANE_UPDATER_RC ${CMAKE_BINARY_DIR}/res/quorvupdate.rc)
 
 # System DLLs that nothing needs before the first window are loaded on first use instead of at
 # process start: `qdelay_<dll>` stands wherever `<dll>` would be linked.
+# Only on x86_64. The i686 delay-load libraries that this toolchain's dlltool makes are broken:
+# their thunk symbols come out absolute at 0, so every slot starts as 0, no delay-load
+# descriptor reaches the program and its first call into the DLL jumps to address 0. On i686
+# these DLLs are therefore imported the ordinary way (the loader maps them at process start).
+# tools/check_pe.py reads every built program and fails on such slots for either architecture.
 foreach(dll comdlg32 version crypt32 shell32 wininet gdiplus)
+  add_library(qdelay_${dll} INTERFACE)
+  if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    target_link_libraries(qdelay_${dll} INTERFACE ${dll})
+    continue()
+  endif()
   set(_delaylib ${CMAKE_BINARY_DIR}/delay/lib${dll}_delay.a)
   add_custom_command(OUTPUT ${_delaylib}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delay
@@ -79,7 +89,6 @@ foreach(dll comdlg32 version crypt32 shell32 wininet gdiplus)
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/delay_import.py
     COMMENT "Delay-load import library for ${dll}.dll")
   add_custom_target(qdelay_${dll}_lib DEPENDS ${_delaylib})
-  add_library(qdelay_${dll} INTERFACE)
   add_dependencies(qdelay_${dll} qdelay_${dll}_lib)
   target_link_libraries(qdelay_${dll} INTERFACE ${_delaylib} delayimp)
 endforeach()

@@ -6,7 +6,9 @@ every start.
 
     delay_import.py TRIPLE DLL OUTPUT     e.g. delay_import.py x86_64-w64-mingw32 comdlg32 libx.a
 
-The export list is read from mingw-w64's ordinary import library of that DLL.
+The export list is read from mingw-w64's ordinary import library of that DLL. x86_64 only: the
+i686 delay-load libraries this toolchain's dlltool makes leave every slot at 0 (their thunk
+symbols come out absolute), so the first call crashes; i686 programs import these DLLs plainly.
 """
 import os
 import re
@@ -16,15 +18,16 @@ import tempfile
 
 
 def main(triple, dll, output):
+    if not triple.startswith("x86_64"):
+        sys.exit("delay_import.py: %s: delay-load libraries are made for x86_64 only" % triple)
     implib = "/usr/%s/lib/lib%s.a" % (triple, dll)
     symbols = subprocess.run([triple + "-nm", implib], stdout=subprocess.PIPE, text=True, check=True).stdout
-    i686 = triple.startswith("i686")
     names = set()
     for line in symbols.splitlines():
         match = re.search(r" I __imp_(\S+)$", line)
         if match:
             name = match.group(1)
-            names.add(name[1:] if i686 and name.startswith("_") else name)
+            names.add(name)
     if not names:
         sys.exit("no exports found in %s" % implib)
     with tempfile.TemporaryDirectory() as work:
@@ -35,8 +38,6 @@ def main(triple, dll, output):
                 f.write(name + "\n")
         command = [triple + "-dlltool", "--input-def", definition, "--output-delaylib", output,
                    "--dllname", dll + ".dll"]
-        if i686:
-            command.append("--kill-at")  # stdcall names: "GetOpenFileNameW@4" imports "GetOpenFileNameW"
         subprocess.run(command, check=True)
 
 

@@ -32,6 +32,17 @@ for arch in $arches; do
   fi
   grep -i -E 'warning:' "build/$arch.log" | grep -v '/\.deps/\|/_deps/' | head -n 20 || true
 done
+# Every program of both architectures read as a PE file: imports and delay-load slots that would
+# fail at run time are caught here, also for an architecture this machine cannot execute.
+echo "== PE check =="
+pe_ok=1
+for arch in $arches; do
+  python3 tools/check_pe.py "$arch" "build/$arch/bin" || pe_ok=0
+done
+if [ $pe_ok -eq 0 ]; then
+  echo "PE check failed: nothing was tested"
+  exit 1
+fi
 if [ ${#run[@]} -eq 0 ]; then
   echo "no architecture can run on this machine: nothing was tested"
   exit 1
