@@ -14,7 +14,7 @@ function(quorvane_add_gtest name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   quorvane_warnings(${name})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 600)
+    set(T_TIMEOUT 300)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no
            WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
@@ -28,7 +28,7 @@ endfunction()
 function(quorvane_add_pytest name script)
   cmake_parse_arguments(T "" "TIMEOUT" "DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 900)
+    set(T_TIMEOUT 300)
   endif()
   add_test(NAME ${name}
            COMMAND python3 -m unittest -v ${script}

@@ -34,6 +34,10 @@ missing_of() {
 mapfile -t missing_main < <(missing_of "${main_pkgs[@]}")
 mapfile -t missing_i386 < <(missing_of "${i386_pkgs[@]}")
 [ "${QUORVANE_BOOTSTRAP_NO_I386:-}" = "1" ] && missing_i386=()
+# A failure only acted out by the switch does not outlive the run that asked for it.
+if [ "${QUORVANE_BOOTSTRAP_NO_I386:-}" != "1" ] && grep -qs QUORVANE_BOOTSTRAP_NO_I386 "$no_i386_file"; then
+  rm -f "$no_i386_file"
+fi
 # A 32-bit part that could not be installed within the last hours is not tried again at every
 # build (each try reads the indexes again); delete .deps/no-i386 to try at once.
 if [ ${#missing_i386[@]} -gt 0 ] && [ -n "$(find "$no_i386_file" -mmin -360 2>/dev/null)" ]; then
@@ -92,6 +96,10 @@ apt_install() {
     if out="$(timeout 1800 apt-get install -y -qq --no-install-recommends "$@" 2>&1)"; then return 0; fi
     last_apt_error="$(grep -E '^E:' <<<"$out" | tail -n 1 | sed 's/^E: //')"
     [ -n "$last_apt_error" ] || last_apt_error="$(tail -n 1 <<<"$out")"
+    if grep -q 'unmet dependencies' <<<"$out"; then
+      # The resolver's own last line says little; its first unmet dependency says what is wrong.
+      last_apt_error="unmet dependencies: $(grep -m1 -A1 'unmet dependencies' <<<"$out" | tail -n 1 | tr -s ' ' | sed 's/^ //')"
+    fi
     echo "bootstrap: apt-get install $*, try $i of $tries: $last_apt_error" >&2
     if [ "$i" -lt "$tries" ]; then sleep "$pause"; apt_update; fi
   done

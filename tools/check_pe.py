@@ -252,6 +252,23 @@ def _thunk_names_slot(image, thunk, slot):
     return False
 
 
+def delay_descriptors(image):
+    """Addresses of the program's delay-load descriptors (32 bytes each)."""
+    found = []
+    rva = image.dirs[13][0] if len(image.dirs) > 13 else 0
+    while rva and image.section_of(rva):
+        if not any(struct.unpack("<8I", image.read(rva, 32))[1:5]):
+            break
+        found.append(rva)
+        rva += 32
+    for name, secnum, value in image.symbols():
+        if name.startswith("__DELAY_IMPORT_DESCRIPTOR_") and 0 < secnum <= len(image.sections):
+            at = image.sections[secnum - 1][1] + value
+            if at not in found:
+                found.append(at)
+    return found
+
+
 def check_image(arch, path):
     """Faults found in one program, and counts (imports, delay-loaded)."""
     faults = []
@@ -277,35 +294,33 @@ def check_image(arch, path):
                     continue
                 _check_name(arch, dll, image.cstr(entry + 2), "import", faults)
             pos += 20
-    # Delay-load directory.
-    rva, size = image.dirs[13] if len(image.dirs) > 13 else (0, 0)
-    if rva:
-        pos = rva
-        while True:
-            attrs, name, _, iat, inames, _, _, _ = struct.unpack("<8I", image.read(pos, 32))
-            if not (name or iat or inames):
-                break
-            rebase = 0 if attrs & 1 else image.image_base
-            dll = image.cstr(name - rebase)
-            entries = list(image.thunks(inames - rebase))
-            for i, (_, entry) in enumerate(entries):
-                slot = iat - rebase + i * image.ptr
-                slots.add(slot)
-                delayed += 1
-                if entry & image.ordinal_flag():
-                    func = "#%d" % (entry & 0xFFFF)
-                else:
-                    func = image.cstr(entry - rebase + 2)
-                    _check_name(arch, dll, func, "delay-load import", faults)
-                value = image.word(slot)
-                thunk = value - image.image_base
-                if value == 0:
-                    faults.append("delay-load slot of %s!%s starts out as 0: its first call jumps to 0" % (dll, func))
-                elif not image.executable(thunk):
-                    faults.append("delay-load slot of %s!%s points outside executable code (0x%x)" % (dll, func, value))
-                elif not _thunk_names_slot(image, thunk, slot):
-                    faults.append("delay-load slot of %s!%s points at code that does not resolve that slot" % (dll, func))
-            pos += 32
+    # Delay-load descriptors: those of the directory, and those the linker left out of it (GNU ld
+    # does not fill the directory entry; the thunks reach their descriptor directly), found by
+    # the names dlltool gives them in the symbol table.
+    for pos in delay_descriptors(image):
+        attrs, name, _, iat, inames, _, _, _ = struct.unpack("<8I", image.read(pos, 32))
+        if not (name or iat or inames):
+            continue
+        rebase = 0 if attrs & 1 else image.image_base
+        dll = image.cstr(name - rebase)
+        entries = list(image.thunks(inames - rebase))
+        for i, (_, entry) in enumerate(entries):
+            slot = iat - rebase + i * image.ptr
+            slots.add(slot)
+            delayed += 1
+            if entry & image.ordinal_flag():
+                func = "#%d" % (entry & 0xFFFF)
+            else:
+                func = image.cstr(entry - rebase + 2)
+                _check_name(arch, dll, func, "delay-load import", faults)
+            value = image.word(slot)
+            thunk = value - image.image_base
+            if value == 0:
+                faults.append("delay-load slot of %s!%s starts out as 0: its first call jumps to 0" % (dll, func))
+            elif not image.executable(thunk):
+                faults.append("delay-load slot of %s!%s points outside executable code (0x%x)" % (dll, func, value))
+            elif not _thunk_names_slot(image, thunk, slot):
+                faults.append("delay-load slot of %s!%s points at code that does not resolve that slot" % (dll, func))
     # Every __imp_ symbol is a slot of one of the tables above.
     for name, secnum, value in image.symbols():
         if not name.startswith("__imp_") or name.startswith("__imp___tailMerge"):

@@ -66,16 +66,12 @@ def import_entries(image):
 
 def delay_slots(image):
     """(dll, slot rva) of each delay-load slot."""
-    rva = image.dirs[13][0] if len(image.dirs) > 13 else 0
     out = []
-    while rva:
+    for rva in check_pe.delay_descriptors(image):
         attrs, name, _, iat, inames, _, _, _ = struct.unpack("<8I", image.read(rva, 32))
-        if not (name or iat or inames):
-            break
         rebase = 0 if attrs & 1 else image.image_base
         for i, _ in enumerate(image.thunks(inames - rebase)):
             out.append((image.cstr(name - rebase), iat - rebase + i * image.ptr))
-        rva += 32
     return out
 
 
