@@ -14,6 +14,9 @@ The signing text binds the installer to the version it is offered as, byte for b
                                               writes INSTALLER.sig: base64 of r||s, one line
                                               without a line end; V defaults to the version in a
                                               setup program's name (quorvane-setup-V-ARCH.exe)
+  sign_installer.py verify KEY.pem INSTALLER [--version V] [--sig FILE]
+                                              checks INSTALLER.sig (or FILE) before publishing:
+                                              exit code 0 when it holds for INSTALLER as V
 """
 import base64
 import hashlib
@@ -101,6 +104,37 @@ def sign_bytes(key, version, installer_bytes):
     return base64.b64encode(raw_signature(der)).decode("ascii")
 
 
+def _der_integer(number):
+    body = number.to_bytes(number.bit_length() // 8 + 1, "big")
+    return b"\x02" + bytes([len(body)]) + body
+
+
+def verify_bytes(key, version, installer_bytes, signature):
+    """True when `signature` (the offer's text) holds for offering `installer_bytes` as `version`."""
+    try:
+        raw = base64.b64decode(signature.strip(), validate=True)
+    except ValueError:
+        return False
+    if len(raw) != 64:
+        return False
+    body = _der_integer(int.from_bytes(raw[:32], "big")) + _der_integer(int.from_bytes(raw[32:], "big"))
+    with tempfile.TemporaryDirectory(prefix="quorvane-verify-") as work:
+        paths = {name: os.path.join(work, name) for name in ("text", "sig", "pub.pem")}
+        with open(paths["text"], "wb") as f:
+            f.write(signing_text(version, installer_bytes))
+        with open(paths["sig"], "wb") as f:
+            f.write(b"\x30" + bytes([len(body)]) + body)
+        with open(key, "rb") as f:
+            public_only = b"PUBLIC KEY" in f.read()
+        if public_only:
+            paths["pub.pem"] = key
+        else:
+            openssl("ec", "-in", key, "-pubout", "-out", paths["pub.pem"])
+        proc = subprocess.run(["openssl", "dgst", "-sha256", "-verify", paths["pub.pem"], "-signature", paths["sig"],
+                               paths["text"]], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    return proc.returncode == 0
+
+
 def version_of_setup(path):
     """The version in a setup program's name (quorvane-setup-<version>-<arch>.exe), else None."""
     match = re.search(r"-(%s)-[^-]*$" % VERSION_PATTERN, os.path.basename(path))
@@ -130,6 +164,16 @@ def main(argv):
         print(public_point(argv[1]).hex())
     elif len(argv) >= 3 and argv[0] == "sign":
         print(sign(argv[1], argv[2], option(argv, "--version"), option(argv, "--out")))
+    elif len(argv) >= 3 and argv[0] == "verify":
+        version = option(argv, "--version") or version_of_setup(argv[2])
+        if not version:
+            raise SystemExit("--version is needed for %s" % argv[2])
+        with open(option(argv, "--sig") or argv[2] + ".sig", encoding="ascii") as f:
+            signature = f.read()
+        with open(argv[2], "rb") as f:
+            good = verify_bytes(argv[1], version, f.read(), signature)
+        print("signature holds for %s as %s" % (argv[2], version) if good else "signature does NOT hold")
+        return 0 if good else 1
     else:
         sys.stderr.write(__doc__)
         return 2
