@@ -33,18 +33,21 @@ TEST(AddressRouting, FirstMatchingPathDecides) {
     } rows[] = {
         {b + L"/login", AddressRoute::LoginPage, -1},
         {b + L"/login?redirect=" + b + L"/dashboard", AddressRoute::LoginPage, -1},
+        {b + L"/login#top", AddressRoute::LoginPage, -1},
+        {b + L"/login/", AddressRoute::LoginPage, -1},
+        {b + L"/login/index", AddressRoute::LoginPage, -1},
         {b + L"/dashboard", AddressRoute::Module, 0},
         {b + L"/crm/iframe#x", AddressRoute::Module, 1},
         {b + L"/oa/commercial-manager/index", AddressRoute::Module, 2},
         {b + L"/work/customer/index", AddressRoute::Module, 3},
         {b + L"/sys/employee/index?mainLoading=true", AddressRoute::Module, 4},
         {b + L"/user/space/index?mainLoading=true", AddressRoute::Module, 5},
-        // Substring anywhere, query included.
-        {L"http://other/?back=" + b + L"/dashboard", AddressRoute::Module, 0},
+        {b + L"/app/dashboard", AddressRoute::Module, 0},  // anywhere in the path after the base
         // The first tab's sign-in address is not the login page.
         {b + L"/clientlogin?username=u&&password=p&&platform=1", AddressRoute::None, -1},
         // Case counts, and another server is not ours.
         {b + L"/Dashboard", AddressRoute::None, -1},
+        {b + L"/LOGIN", AddressRoute::None, -1},
         {L"http://srv:82/dashboard", AddressRoute::None, -1},
         {L"about:blank", AddressRoute::None, -1},
     };
@@ -55,6 +58,37 @@ TEST(AddressRouting, FirstMatchingPathDecides) {
     }
     EXPECT_TRUE(PopupAllowed(9));
     EXPECT_FALSE(PopupAllowed(10));
+}
+
+TEST(AddressRouting, AddressesThatOnlyMentionTheServerRouteNowhere) {
+    // A page controls its own address: none of these may end the client or move the module
+    // mark.
+    const std::wstring b = L"http://srv:81";
+    const std::wstring hostile[] = {
+        b + L"/page?r=" + b + L"/login",
+        b + L"/page#" + b + L"/login",
+        L"http://evil.example/?next=" + b + L"/login",
+        L"http://evil.example/" + b + L"/login",
+        L"http://evil.example/?back=" + b + L"/dashboard",
+        b + L"/page?m=/dashboard",
+        b + L"/page#/sys/employee/index",
+        b + L"/login2",
+        b + L"/loginx?y",
+        b + L"/logi",
+        b + L".evil.example/login",
+        b + L".evil.example/dashboard",
+        b + L"0/dashboard",
+        L"view-source:" + b + L"/login",
+        L" " + b + L"/login",
+    };
+    for (const std::wstring& url : hostile) {
+        AddressRoute route = RouteAddress(b, url);
+        EXPECT_EQ(AddressRoute::None, route.kind) << std::string(url.begin(), url.end());
+        EXPECT_FALSE(IsServerLoginPage(b, url)) << std::string(url.begin(), url.end());
+    }
+    // Without a server address (before sign-in) nothing is the login page.
+    EXPECT_FALSE(IsServerLoginPage(L"", L"/login"));
+    EXPECT_EQ(AddressRoute::None, RouteAddress(L"", L"/dashboard").kind);
 }
 
 TEST(TabLogic, AttributeListsAndNames) {
@@ -70,6 +104,14 @@ TEST(TabLogic, TitlesAreCutAfterEightCharacters) {
     EXPECT_EQ(L"   12345678...", tabs::TabText(L"123456789"));
     EXPECT_EQ(L"   ", tabs::TabText(L""));
     EXPECT_EQ(L"   青杉工作台客户端...", tabs::TabText(L"青杉工作台客户端首页面"));
+    // A character outside the BMP is one character of two UTF-16 units, never cut in two.
+    const std::wstring face = L"\xD83D\xDE00";
+    EXPECT_EQ(L"   1234567" + face + L"...", tabs::TabText(L"1234567" + face + L"9"));
+    EXPECT_EQ(L"   123456" + face + L"8", tabs::TabText(L"123456" + face + L"8"));
+    EXPECT_EQ(L"   " + face + face + face + face + face + face + face + face + L"...",
+              tabs::TabText(face + face + face + face + face + face + face + face + face));
+    // A lone half (a page's broken title) still counts as one character.
+    EXPECT_EQ(L"   1234567\xD83D...", tabs::TabText(L"1234567\xD83D" L"89"));
 }
 
 TEST(TabLogic, SplittersBesideTheSelectedTab) {
