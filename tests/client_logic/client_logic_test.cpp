@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "browser/address_routing.h"
+#include "browser/switch_policy.h"
 #include "mainframe/page_script.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/url_messages.h"
@@ -22,6 +24,42 @@ TEST(StartupLogic, OnlyTheWholeTailNoLoginSuppressesAutoLogin) {
     EXPECT_TRUE(AutoLoginAllowed(L"noLogin "));
     EXPECT_TRUE(AutoLoginAllowed(L"noLoginx"));
     EXPECT_TRUE(AutoLoginAllowed(L"--type=renderer noLogin"));
+}
+
+TEST(SwitchPolicy, SwitchesThatRunProgramsLoadCodeOrOpenPortsAreFound) {
+    struct Row {
+        const wchar_t* commandLine;
+        const wchar_t* refused;  // "" for none
+    } rows[] = {
+        {L"quorvane.exe --renderer-cmd-prefix=\"cmd /c calc\"", L"renderer-cmd-prefix"},
+        {L"quorvane.exe --GPU-Launcher=calc.exe", L"gpu-launcher"},
+        {L"quorvane.exe -utility-cmd-prefix=x", L"utility-cmd-prefix"},
+        {L"quorvane.exe /browser-subprocess-path=C:\\x.exe", L"browser-subprocess-path"},
+        {L"quorvane.exe --remote-debugging-port=9222", L"remote-debugging-port"},
+        {L"quorvane.exe --remote-debugging-pipe", L"remote-debugging-pipe"},
+        {L"\"C:\\Program Files\\q\\quorvane.exe\" NoLogin --load-extension=C:\\ext", L"load-extension"},
+        {L"quorvane.exe --disable-extensions-except=C:\\ext", L"disable-extensions-except"},
+        {L"quorvane.exe --register-pepper-plugins=x.dll;application/x", L"register-pepper-plugins"},
+        {L"quorvane.exe --ppapi-plugin-launcher=x --plugin-launcher=y", L"ppapi-plugin-launcher"},
+        {L"quorvane.exe --nacl-gdb=gdb.exe", L"nacl-gdb"},
+        {L"quorvane.exe \"--gpu-launcher=calc.exe\"", L"gpu-launcher"},  // quoted as a whole
+        // Honoured: other switches, look-alike names, values that only mention a refused one.
+        {L"quorvane.exe", L""},
+        {L"quorvane.exe NoLogin", L""},
+        {L"quorvane.exe --user-agent=x --lang=zh-CN --disable-gpu", L""},
+        {L"quorvane.exe --gpu-launcherx=1 --remote-debugging-portal=1", L""},
+        {L"quorvane.exe --user-agent=--gpu-launcher=calc", L""},
+        {L"quorvane.exe -- --gpu-launcher=calc", L""},  // after "--": arguments, not switches
+        {L"quorvane.exe gpu-launcher=calc", L""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.refused, FindRefusedSwitchInCommandLine(row.commandLine))
+            << std::string(row.commandLine, row.commandLine + wcslen(row.commandLine));
+    }
+    EXPECT_EQ(L"gpu-launcher", SwitchName(L"--GPU-launcher=x=y"));
+    EXPECT_EQ(L"a", SwitchName(L"/a"));
+    EXPECT_EQ(L"", FindRefusedSwitchInCommandLine(L""));
+    EXPECT_EQ(L"", FindRefusedSwitchInCommandLine(nullptr));
 }
 
 TEST(AddressRouting, FirstMatchingPathDecides) {
