@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "browser/client_app.h"
+#include "browser/switch_policy.h"
 #include "common/timeline.h"
 #include "include/cef_app.h"
 #include "login/login_dlg.h"
@@ -14,10 +15,23 @@
 #include "ui/skin.h"
 
 #ifdef QUORVANE_TEST_WAITS
+#include "common/timeline_file.h"
 #include "tests/support/test_waits.h"
 #endif
 
+namespace {
+
+const wchar_t kPromptCaption[] = L"\x63d0\x793a";  // 提示
+// 启动参数 "--…" 不被允许，客户端不会启动。
+const wchar_t kRefusedSwitchText[] = L"\x542f\x52a8\x53c2\x6570 \"--";
+const wchar_t kRefusedSwitchTextEnd[] = L"\" \x4e0d\x88ab\x5141\x8bb8\xff0c\x5ba2\x6237\x7aef\x4e0d\x4f1a\x542f\x52a8\x3002";
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+#ifdef QUORVANE_TEST_WAITS
+    StartTimelineFromEnvironment();
+#endif
     TimelineMark("entry");
 #ifdef QUORVANE_TEST_WAITS
     if (const DWORD wait = TestWaitMs()) CurrentHttpTimeouts() = {wait, wait, wait};
@@ -31,6 +45,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
 
     int subprocessExit = CefExecuteProcess(mainArgs, app, nullptr);
     if (subprocessExit >= 0) return subprocessExit;
+
+    // The browser process does not start with a switch that would make the engine run other
+    // programs, load foreign code or open a control port (browser/switch_policy.h).
+    const std::wstring refused = FindRefusedSwitchInCommandLine(GetCommandLineW());
+    if (!refused.empty()) {
+        const std::wstring text = kRefusedSwitchText + refused + kRefusedSwitchTextEnd;
+        MessageBoxW(nullptr, text.c_str(), kPromptCaption, MB_OK | MB_ICONWARNING);
+        return -1;
+    }
 
     MainFrameWnd* frame = new MainFrameWnd();
     const std::wstring exeDir = frame->GetExeDir(instance);

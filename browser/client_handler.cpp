@@ -72,7 +72,13 @@ bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, co
                                   CefRefPtr<CefClient>&, CefBrowserSettings&, bool*) {
     CEF_REQUIRE_UI_THREAD();
     if (!PopupAllowed(browsers_.size())) {
-        MessageBoxW(mainWindow_, kPopupLimitText, kPrompt, MB_OK);
+        // One box at a time: a page that keeps opening windows while the box is up (its modal
+        // loop runs the engine's tasks) gets its further popups refused without another box.
+        if (!limitBoxShown_) {
+            limitBoxShown_ = true;
+            MessageBoxW(mainWindow_, kPopupLimitText, kPrompt, MB_OK);
+            limitBoxShown_ = false;
+        }
         return true;
     }
     RECT client{};
@@ -198,7 +204,9 @@ void ClientHandler::CloseBrowserById(int id) {
 }
 
 void ClientHandler::CloseAllAndExit() {
-    if (!CefCurrentlyOn(TID_UI) || browsers_.empty()) return;
-    browsers_.clear();
+    // Ends the process also with no browser left (before the first one arrives, after a failed
+    // first one): the caller has already given up the tray icon and possibly the single-instance
+    // name, so this process must not stay behind.
+    if (CefCurrentlyOn(TID_UI)) browsers_.clear();
     EndClientProcess(0xFFFFFFFF);
 }

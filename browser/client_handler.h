@@ -72,6 +72,7 @@ public:
     void LoadUrlInBrowser(int id, const CefString& url);
     CefRefPtr<CefBrowser> ShowOnlyBrowser(int id);
     void CloseBrowserById(int id);
+    // Releases every browser and ends the process with -1, always.
     void CloseAllAndExit();
     size_t BrowserCount() const { return browsers_.size(); }
     // True only for the title text this handler is sending right now with WM_TAB_TITLE; the
@@ -81,6 +82,7 @@ public:
 private:
     HWND mainWindow_ = nullptr;
     LPARAM sendingTitle_ = 0;
+    bool limitBoxShown_ = false;  // the popup-limit box is on the screen
     std::wstring serverBaseUrl_;
     // Every live browser in creation order; the first is the first tab's. Touched only on the
     // UI thread, and it alone decides that the process ends when the last browser closes.

@@ -1,37 +1,13 @@
 #include "common/timeline.h"
 
-#include <windows.h>
-
-#include <cstdio>
-#include <string>
-
 namespace {
-
-const std::wstring& TimelineFile() {
-    static const std::wstring path = [] {
-        wchar_t buffer[MAX_PATH] = {};
-        DWORD length = GetEnvironmentVariableW(L"QUORVANE_TIMELINE", buffer, MAX_PATH);
-        return (length == 0 || length >= MAX_PATH) ? std::wstring() : std::wstring(buffer, length);
-    }();
-    return path;
-}
-
+TimelineSink g_sink = nullptr;
 }  // namespace
 
-bool TimelineActive() { return !TimelineFile().empty(); }
+void SetTimelineSink(TimelineSink sink) { g_sink = sink; }
+
+bool TimelineActive() { return g_sink != nullptr; }
 
 void TimelineMark(const char* name) {
-    const std::wstring& path = TimelineFile();
-    if (path.empty()) return;
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    char line[128];
-    int length = std::snprintf(line, sizeof line, "%s %lld\n", name, static_cast<long long>(now.QuadPart));
-    if (length <= 0 || length >= static_cast<int>(sizeof line)) return;
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-    CloseHandle(file);
+    if (g_sink) g_sink(name);
 }

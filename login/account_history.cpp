@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "login/profile.h"
+#include "login/sealed_password.h"
 
 namespace {
 
@@ -38,12 +39,13 @@ std::vector<int> AccountHistory::StoredIndices() const {
 void AccountHistory::Load() {
     // Save writes every key from 1 to the count, so the highest stored number is never below
     // a sound count. A count that is missing, not a plain number, or above every stored key
-    // is damaged: the accounts actually stored are loaded instead, as if it were sound.
+    // is damaged: the accounts actually stored are loaded instead, as if it were sound. A count
+    // of 0 is well formed and means no account, whatever keys an earlier save left.
     const std::vector<int> indices = StoredIndices();
     const int highest = indices.empty() ? 0 : indices.back();
     int count = 0;
     const bool sound = profile::ParseStrictCount(profile::ReadString(file_, kSection, kCountKey, L""), count) &&
-                       count <= highest && (count > 0 || highest == 0);
+                       count <= highest;
 
     // Adding all stored pairs in order keeps, of each name, its last occurrence and then the
     // newest ten entries. Walking down from the top finds exactly those. With a sound count,
@@ -65,7 +67,11 @@ void AccountHistory::Load() {
         }
     }
     for (auto it = survivors.rbegin(); it != survivors.rend(); ++it) {
-        Add(it->second, profile::ReadString(file_, kSection, NumberedKey(L"password", it->first).c_str(), L""));
+        const std::wstring stored =
+            profile::ReadString(file_, kSection, NumberedKey(L"password", it->first).c_str(), L"");
+        OpenedPassword opened = OpenStoredPassword(stored);
+        Add(it->second, opened.encodedPassword);
+        if (opened.unreadable) entries_.back().unopened = stored;
     }
 }
 
@@ -83,8 +89,9 @@ void AccountHistory::Add(const std::wstring& userName, const std::wstring& encod
         entries_.splice(entries_.end(), entries_, entries_.begin());
         entries_.back().userName = userName;
         entries_.back().encodedPassword = encodedPassword;
+        entries_.back().unopened.clear();
     } else {
-        entries_.push_back(Entry{userName, encodedPassword});
+        entries_.push_back(Entry{userName, encodedPassword, std::wstring()});
     }
 }
 
@@ -93,7 +100,10 @@ void AccountHistory::Save() const {
     int k = 1;
     for (const Entry& entry : entries_) {
         profile::WriteString(file_, kSection, NumberedKey(L"username", k).c_str(), entry.userName);
-        profile::WriteString(file_, kSection, NumberedKey(L"password", k).c_str(), entry.encodedPassword);
+        const std::wstring stored = entry.encodedPassword.empty() && !entry.unopened.empty()
+                                        ? entry.unopened
+                                        : SealPassword(entry.encodedPassword);
+        profile::WriteString(file_, kSection, NumberedKey(L"password", k).c_str(), stored);
         ++k;
     }
 }

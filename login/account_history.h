@@ -9,7 +9,10 @@ class AccountHistory {
 public:
     struct Entry {
         std::wstring userName;
-        std::wstring encodedPassword;
+        std::wstring encodedPassword;  // opened; empty when the stored value does not open
+        // The stored value as read when it is sealed for another Windows user (or damaged):
+        // written back unchanged, so that one user's sign-in does not wipe another's.
+        std::wstring unopened;
     };
 
     static constexpr int kLimit = 10;
@@ -23,15 +26,16 @@ public:
     const std::wstring& file() const { return file_; }
 
     // Reads the section into the list (expected empty before). Gives the same list as adding
-    // every stored pair in order, without reading more keys than can survive.
+    // every stored pair in order, without reading more keys than can survive. Passwords are
+    // opened (login/sealed_password.h); one that does not open leaves its entry without one.
     void Load();
 
     // Records the account as the newest entry: an equal non-empty name is removed first;
     // when full, the oldest entry is dropped.
     void Add(const std::wstring& userName, const std::wstring& encodedPassword);
 
-    // Writes "AccountCount" and the numbered keys of every entry. Keys numbered above the
-    // count from an earlier save stay; Load never reads them.
+    // Writes "AccountCount" and the numbered keys of every entry, each password sealed. Keys
+    // numbered above the count from an earlier save stay; Load never reads them.
     void Save() const;
 
     void Clear() { entries_.clear(); }

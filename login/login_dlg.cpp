@@ -206,9 +206,10 @@ void LoginDlg::OnClick(CControlUI* sender) {
         if (attempt_) attempt_->proceed = false;
         PostMessage(WM_CLOSE, 0, 0);
     } else if (name.CompareNoCase(L"btn_forgetpwd") == 0) {
-        g_openPage(fields_.serverBaseUrl + L"/findPassword");
+        // Only a web address goes to the shell, which would run anything else elevated.
+        if (IsWebPageAddress(fields_.serverBaseUrl)) g_openPage(fields_.serverBaseUrl + L"/findPassword");
     } else if (name.CompareNoCase(L"btn_register") == 0) {
-        g_openPage(fields_.serverBaseUrl + L"/register");
+        if (IsWebPageAddress(fields_.serverBaseUrl)) g_openPage(fields_.serverBaseUrl + L"/register");
     } else if (name.CompareNoCase(L"btn_Login") == 0) {
         if (!loginInProgress_) StartAttempt();
     } else if (name.CompareNoCase(L"btncombodropdown") == 0) {

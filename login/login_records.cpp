@@ -9,8 +9,10 @@ StoredLogin ReadStoredLogin(const std::wstring& configPath) {
     stored.fileExists = config.Exists();
     if (!stored.fileExists) return stored;
     // A damaged file must not feed megabytes into the boxes, the request and the next save.
+    // The password's cut is the encoded length of a full password box (applied on opening,
+    // as for the history), so a remembered long password comes back whole.
     stored.userName = config.UserName().substr(0, kMaxCredentialChars);
-    stored.encodedPassword = config.EncodedPassword().substr(0, kMaxCredentialChars);
+    stored.encodedPassword = config.EncodedPassword();
     stored.autoLogin = config.AutoLogin();
     return stored;
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+#include "login/sealed_password.h"
+
 // The most characters a user name or password box takes; longer stored values are cut.
 constexpr size_t kMaxCredentialChars = 256;
 
@@ -13,7 +15,9 @@ struct StoredLogin {
     bool autoLogin = false;
 };
 
-// Values longer than kMaxCredentialChars are cut to it.
+// A user name longer than kMaxCredentialChars is cut to it; a password is cut to the longest
+// encoded form of kMaxCredentialChars typed characters (kMaxEncodedPasswordChars). A stored
+// password that does not open for this Windows user reads as none.
 StoredLogin ReadStoredLogin(const std::wstring& configPath);
 
 // After a successful attempt: the account becomes the newest history entry (with its encoded

@@ -129,6 +129,18 @@ bool IsUsableServerUrl(const std::wstring& url) {
     return !host.empty() && host.size() <= 255;
 }
 
+bool IsWebPageAddress(const std::wstring& url) {
+    if (!IsUsableServerUrl(url)) return false;
+    for (const wchar_t* scheme : {L"http://", L"https://"}) {
+        const size_t length = wcslen(scheme);
+        if (_wcsnicmp(url.c_str(), scheme, length) == 0) {
+            const std::wstring host = url.substr(length, url.find_first_of(L"/:?#\\", length) - length);
+            return !host.empty();
+        }
+    }
+    return false;
+}
+
 bool RequestLogin(LoginFields& fields) {
     fields.loginError.clear();
     // An empty address fails at the connection like an unreachable server, as it always has.

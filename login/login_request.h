@@ -28,6 +28,12 @@ constexpr size_t kMaxServerUrlChars = 2048;
 // characters, and a host of sensible length after an optional "http://" or "https://".
 bool IsUsableServerUrl(const std::wstring& url);
 
+// True when `url` may be handed to the shell as a web page: a usable server address (above)
+// that names its scheme, "http://" or "https://" in any letter case, and a host. Anything else
+// (no scheme, "file:", another program's protocol) would have the shell run something with the
+// client's administrator rights.
+bool IsWebPageAddress(const std::wstring& url);
+
 constexpr int kLoginStatusOk = 20000;
 
 // The request body in the ANSI code page: {"loginName":"…","password":"…","loginType":"web"}

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "login/profile.h"
+#include "login/sealed_password.h"
 
 const wchar_t kSettingsSection[] = L"cloud_client";
 
@@ -19,7 +20,7 @@ std::wstring ConfigFile::UserName() const {
 }
 
 std::wstring ConfigFile::EncodedPassword() const {
-    return profile::ReadString(file_, kSettingsSection, L"password", L"");
+    return OpenStoredPassword(profile::ReadString(file_, kSettingsSection, L"password", L"")).encodedPassword;
 }
 
 bool ConfigFile::AutoLogin() const {
@@ -31,7 +32,7 @@ void ConfigFile::SetUserName(const std::wstring& userName) const {
 }
 
 void ConfigFile::SetEncodedPassword(const std::wstring& encodedPassword) const {
-    profile::WriteString(file_, kSettingsSection, L"password", encodedPassword);
+    profile::WriteString(file_, kSettingsSection, L"password", SealPassword(encodedPassword));
 }
 
 void ConfigFile::SetAutoLogin(bool on) const {

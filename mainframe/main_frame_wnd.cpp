@@ -196,7 +196,8 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_MODULE_ACTIVE:
             if (wParam == 4 && userType == 3) return -1;
-            if (wParam < moduleButtons_.size()) HighlightModule(moduleButtons_[wParam]);
+            // Six modules report an address; the short-message button (index 6) has none.
+            if (wParam <= 5 && wParam < moduleButtons_.size()) HighlightModule(moduleButtons_[wParam]);
             break;
         case WM_RUN_PAGE_SCRIPT:
             if (OnRunPageScript(wParam) == -1) return -1;
@@ -242,15 +243,20 @@ void MainFrameWnd::OnMenuCommand(const MenuCmd& command) {
 }
 
 void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
-    if (restart == 1) {
-        // The new instance must not find the name still taken by this one, but only when this
-        // one is about to end; otherwise two clients would run side by side.
-        if (end == 1) SingleInstance::Release();
-        StartClientAgain(exePath_, L"NoLogin");
+    if (end != 1) {
+        // Not ending: a new instance started now finds this one holding the name and only
+        // brings this window forward.
+        if (restart == 1) StartClientAgain(exePath_, L"NoLogin");
+        return;
     }
-    if (end != 1) return;
     ConfigFile(ConfigFile::PathIn(exeDir_)).SetClickCloseExit();
     trayIcon_.reset();
+    if (restart == 1) {
+        // The new instance must not find the name still taken by this one: it is given up
+        // right before the end, which CloseAllAndExit makes certain.
+        SingleInstance::Release();
+        StartClientAgain(exePath_, L"NoLogin");
+    }
     ClientHandler::Instance()->CloseAllAndExit();
 }
 

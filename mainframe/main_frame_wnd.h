@@ -62,6 +62,7 @@ public:
     DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs_.Layout(); }
     DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
     const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons_; }
+    const TrayIcon* Tray() const { return trayIcon_.get(); }
 
 protected:
     // WindowImplBase:

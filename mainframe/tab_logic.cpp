@@ -26,7 +26,15 @@ std::wstring Format(const wchar_t* attributes, int index) {
 }
 
 std::wstring TabText(const std::wstring& title) {
-    std::wstring shown = title.size() < 9 ? title : title.substr(0, 8) + L"...";
+    // Characters, not UTF-16 units: a surrogate pair counts once and is never cut in two.
+    size_t characters = 0, cut = 0;
+    for (size_t i = 0; i < title.size(); ++i) {
+        const bool pair = title[i] >= 0xD800 && title[i] <= 0xDBFF && i + 1 < title.size() &&
+                          title[i + 1] >= 0xDC00 && title[i + 1] <= 0xDFFF;
+        if (++characters == 8) cut = i + (pair ? 2 : 1);
+        if (pair) ++i;
+    }
+    std::wstring shown = characters < 9 ? title : title.substr(0, cut) + L"...";
     return L"   " + shown;
 }
 

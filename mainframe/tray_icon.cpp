@@ -4,7 +4,7 @@
 
 TrayIcon::TrayIcon(HWND owner, UINT callbackMessage, HICON icon, const wchar_t* tip)
     : taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
-    data_.cbSize = 956;
+    data_.cbSize = kRecordSize;
     data_.hWnd = owner;
     data_.uID = 0;
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;

@@ -21,6 +21,7 @@ import winarch  # noqa: E402
 BIN = os.environ.get("QUORVANE_BIN", "")
 TITLE = "青杉工作台客户端"
 MINUS_ONE = 4294967295
+SEALED = "dpapi1:"  # the mark of a password sealed for the Windows user
 
 
 def encoded(password, letter="K"):
@@ -40,12 +41,13 @@ class Client:
     """One client run in a folder of its own, started through the UI driver so that the exit
     code is the one Windows reports."""
 
-    def __init__(self, folder, args=""):
+    def __init__(self, folder, args="", env=None):
         cmd = h.wine(h.UIDRIVER, "run", "--exe", h.win_path(os.path.join(folder, "quorvane.exe")),
                "--cwd", h.win_path(folder), "--timeout", "120000")
         if args:
             cmd += ["--args", args]
-        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     env=dict(os.environ, **env) if env else None)
         first = self.proc.stdout.readline().decode("ascii")
         self.pid = h.json.loads(first)["pid"] if first.strip() else None
 
@@ -91,8 +93,8 @@ class ClientTest(unittest.TestCase):
             f.write("[cloud_client]\r\nusername=%s\r\npassword=%s\r\nautologin=%s\r\n"
                     % (user, encoded(password) if password else "", autologin))
 
-    def start(self, args=""):
-        client = Client(self.folder, args)
+    def start(self, args="", env=None):
+        client = Client(self.folder, args, env)
         self.clients.append(client)
         return client
 
@@ -304,9 +306,13 @@ class ClientTest(unittest.TestCase):
                     config = f.read().decode("utf-16")
                 history = config[config.index("[HistoryAccount]"):]
                 self.assertIn("AccountCount=3\r\n", history)
-                for line in ("username1=alice", "password1=aXYZ", "username2=bob", "password2=bQRS",
-                             "username3=demo"):
+                for line in ("username1=alice", "username2=bob", "username3=demo"):
                     self.assertIn(line + "\r\n", history)
+                # Every password kept, sealed now (none in the open any more).
+                for key in ("password1", "password2", "password3"):
+                    self.assertIn("%s=%s" % (key, SEALED), history)
+                self.assertNotIn("aXYZ", history)
+                self.assertNotIn("bQRS", history)
 
     @staticmethod
     def is_minimised(state):
@@ -449,6 +455,134 @@ class ClientTest(unittest.TestCase):
         self.assertEqual(1, len(self.requests("/platform/encrypt/login")))
         h.driver("close", "--hwnd", dialog["hwnd"])
         h.driver("wait-gone", "--hwnd", dialog["hwnd"], "--timeout", 10000)
+
+    def read_config(self):
+        with open(os.path.join(self.folder, "config.bin"), "rb") as f:
+            return f.read().decode("utf-16")
+
+    # -----------------------------------------------------------------------------------------
+    # What others can make the elevated client do
+
+    def test_shipped_programs_read_no_environment_and_write_no_marks(self):
+        for name in ("quorvane.exe", "quorvupdate.exe"):
+            with open(os.path.join(BIN, name), "rb") as f:
+                data = f.read()
+            self.assertNotIn(b"QUORVANE_", data, name)
+            self.assertNotIn("QUORVANE_".encode("utf-16-le"), data, name)
+        marks = os.path.join(self.folder, "marks.txt")
+        self.write_config()
+        client = self.start(env={"QUORVANE_TIMELINE": h.win_path(marks)})
+        self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        client.kill()
+        self.assertFalse(os.path.exists(marks))
+        # The test build, which the start-up bench uses, does write them.
+        shutil.copy2(os.path.join(BIN, "quorvane_testwaits.exe"), os.path.join(self.folder, "quorvane.exe"))
+        client = self.start("NoLogin", env={"QUORVANE_TIMELINE": h.win_path(marks)})
+        dialog = self.wait_window("LoginDlg", pid=client.pid)
+        self.assertIsNotNone(dialog)
+        self.assertTrue(self.wait_for(lambda: os.path.exists(marks)))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        self.assertEqual(MINUS_ONE, client.wait())
+        with open(marks) as f:
+            self.assertIn("entry ", f.read())
+
+    def test_passwords_are_sealed_and_an_older_config_keeps_every_account(self):
+        # A config.bin as earlier clients wrote it: the remembered password in the open.
+        with open(os.path.join(self.folder, "config.bin"), "w", encoding="utf-16") as f:
+            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n"
+                    "[HistoryAccount]\r\nAccountCount=2\r\nusername1=plus\r\npassword1=%s\r\n"
+                    "username2=demo\r\npassword2=%s\r\n"
+                    % (encoded("demo123"), encoded(demo_platform.USERS["plus"]), encoded("demo123")))
+        client = self.start()
+        self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        client.kill()
+        sent = self.requests("/platform/encrypt/login")[0]["body"]
+        self.assertIn(('"password":"%s"' % encoded("demo123")).encode("ascii"), sent)
+        config = self.read_config()
+        self.assertIn("password=" + SEALED, config)
+        self.assertNotIn(encoded("demo123")[2:], config)
+        self.assertNotIn(encoded(demo_platform.USERS["plus"])[2:], config)
+        history = config[config.index("[HistoryAccount]"):]
+        for line in ("AccountCount=2", "username1=plus", "username2=demo"):
+            self.assertIn(line + "\r\n", history)
+        # The sealed form signs in by itself at the next start, with the same encoded password.
+        del self.platform.requests[:]
+        client = self.start()
+        self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        client.kill()
+        self.assertIn(('"password":"%s"' % encoded("demo123")).encode("ascii"),
+                      self.requests("/platform/encrypt/login")[0]["body"])
+
+    def test_a_password_sealed_for_another_user_is_never_sent(self):
+        # What another Windows user's sealed value looks like here: it does not open.
+        foreign = SEALED + base64.b64encode(os.urandom(230)).decode("ascii")
+        with open(os.path.join(self.folder, "config.bin"), "w", encoding="utf-16") as f:
+            f.write("[cloud_client]\r\nusername=demo\r\npassword=%s\r\nautologin=true\r\n" % foreign)
+        client = self.start()
+        dialog = self.wait_window("LoginDlg", pid=client.pid)
+        self.assertIsNotNone(dialog)
+        time.sleep(1.0)
+        self.assertEqual([], self.requests("/platform/encrypt/login"))
+        # Enter with the empty password box starts nothing either.
+        h.driver("send", "--hwnd", dialog["hwnd"], "--msg", 0x102, "--wparam", 13, "--post")
+        time.sleep(0.5)
+        self.assertEqual([], self.requests("/platform/encrypt/login"))
+        h.driver("close", "--hwnd", dialog["hwnd"])
+        self.assertEqual(MINUS_ONE, client.wait())
+        self.assertIn("password=" + foreign, self.read_config())  # left for its own user
+
+    def test_a_page_naming_the_login_page_in_its_query_does_not_end_the_client(self):
+        base = self.platform.base_url
+        self.platform.get_overrides["/dashboard"] = (
+            302, [("Location", "/user/space/index?r=%s/login#%s/login" % (base, base))], b"")
+        self.write_config()
+        client = self.start()
+        self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+        self.assertTrue(self.wait_for(lambda: self.requests("/user/space/index?r=")))
+        time.sleep(1.5)
+        self.assertIsNone(client.proc.poll())
+        self.assertEqual([], [w for w in h.driver("list", "--title", TITLE) if w.get("class") == "LoginDlg"])
+        client.kill()
+
+    def test_switches_that_run_programs_are_refused_and_others_honoured(self):
+        self.write_config()
+        for switch in ("--gpu-launcher=cmd.exe", "--Renderer-Cmd-Prefix=\"cmd /c calc\"",
+                       "--remote-debugging-port=9222", "/load-extension=C:\\ext"):
+            with self.subTest(switch=switch):
+                client = self.start(switch)
+                box = h.driver("answer", "--button", "IDOK", "--pid", client.pid, "--timeout", 30000)
+                self.assertTrue(box and "不被允许" in box[0].get("text", ""), box)
+                self.assertIn("--" + switch.split("=")[0].lstrip("-/").lower(), box[0]["text"])
+                self.assertEqual(MINUS_ONE, client.wait())
+                self.assertEqual([], self.requests("/platform/encrypt/login"))
+        # An engine sub-process started with such a switch is the engine's: it ends at the dispatch.
+        self.assertEqual(0, self.start("--type=gpu-process --gpu-launcher=x").wait())
+        # Other switches go to the engine as before.
+        client = self.start("--user-agent=quorvane-probe-agent")
+        self.assertIsNotNone(self.wait_window("PXJMainFrame", pid=client.pid))
+        self.assertTrue(self.wait_for(lambda: self.requests("/dashboard")))
+        self.assertEqual("quorvane-probe-agent", self.requests("/dashboard")[0]["headers"].get("User-Agent"))
+        client.kill()
+
+    def test_a_look_alike_window_of_another_program_is_left_alone(self):
+        holder = subprocess.Popen(h.wine(h.UIDRIVER, "hold-mutex", "--name", "lenmark20191202"),
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (holder.stdin.close(), holder.wait(timeout=10), holder.stdout.close()))
+        self.assertIn(b"held", holder.stdout.readline())
+        fake = h.HostWindow(TITLE)
+        self.addCleanup(fake.proc.stdout.close)
+        self.addCleanup(fake.close)
+        h.driver("send", "--hwnd", fake.hwnd, "--msg", 0x112, "--wparam", 0xF020)
+        self.assertTrue(self.wait_for(lambda: self.is_minimised(self.window_state(fake.hwnd)), 10))
+        self.write_config()
+        client = self.start()
+        self.assertEqual(MINUS_ONE, client.wait())
+        time.sleep(0.5)
+        self.assertTrue(self.is_minimised(self.window_state(fake.hwnd)))  # not brought forward
+        self.assertEqual([], self.requests("/platform/encrypt/login"))
 
     def wait_window_class(self, cls, pid, timeout=10):
         deadline = time.time() + timeout

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "browser/address_routing.h"
+#include "browser/switch_policy.h"
 #include "mainframe/page_script.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/url_messages.h"
@@ -24,6 +26,42 @@ TEST(StartupLogic, OnlyTheWholeTailNoLoginSuppressesAutoLogin) {
     EXPECT_TRUE(AutoLoginAllowed(L"--type=renderer noLogin"));
 }
 
+TEST(SwitchPolicy, SwitchesThatRunProgramsLoadCodeOrOpenPortsAreFound) {
+    struct Row {
+        const wchar_t* commandLine;
+        const wchar_t* refused;  // "" for none
+    } rows[] = {
+        {L"quorvane.exe --renderer-cmd-prefix=\"cmd /c calc\"", L"renderer-cmd-prefix"},
+        {L"quorvane.exe --GPU-Launcher=calc.exe", L"gpu-launcher"},
+        {L"quorvane.exe -utility-cmd-prefix=x", L"utility-cmd-prefix"},
+        {L"quorvane.exe /browser-subprocess-path=C:\\x.exe", L"browser-subprocess-path"},
+        {L"quorvane.exe --remote-debugging-port=9222", L"remote-debugging-port"},
+        {L"quorvane.exe --remote-debugging-pipe", L"remote-debugging-pipe"},
+        {L"\"C:\\Program Files\\q\\quorvane.exe\" NoLogin --load-extension=C:\\ext", L"load-extension"},
+        {L"quorvane.exe --disable-extensions-except=C:\\ext", L"disable-extensions-except"},
+        {L"quorvane.exe --register-pepper-plugins=x.dll;application/x", L"register-pepper-plugins"},
+        {L"quorvane.exe --ppapi-plugin-launcher=x --plugin-launcher=y", L"ppapi-plugin-launcher"},
+        {L"quorvane.exe --nacl-gdb=gdb.exe", L"nacl-gdb"},
+        {L"quorvane.exe \"--gpu-launcher=calc.exe\"", L"gpu-launcher"},  // quoted as a whole
+        // Honoured: other switches, look-alike names, values that only mention a refused one.
+        {L"quorvane.exe", L""},
+        {L"quorvane.exe NoLogin", L""},
+        {L"quorvane.exe --user-agent=x --lang=zh-CN --disable-gpu", L""},
+        {L"quorvane.exe --gpu-launcherx=1 --remote-debugging-portal=1", L""},
+        {L"quorvane.exe --user-agent=--gpu-launcher=calc", L""},
+        {L"quorvane.exe -- --gpu-launcher=calc", L""},  // after "--": arguments, not switches
+        {L"quorvane.exe gpu-launcher=calc", L""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.refused, FindRefusedSwitchInCommandLine(row.commandLine))
+            << std::string(row.commandLine, row.commandLine + wcslen(row.commandLine));
+    }
+    EXPECT_EQ(L"gpu-launcher", SwitchName(L"--GPU-launcher=x=y"));
+    EXPECT_EQ(L"a", SwitchName(L"/a"));
+    EXPECT_EQ(L"", FindRefusedSwitchInCommandLine(L""));
+    EXPECT_EQ(L"", FindRefusedSwitchInCommandLine(nullptr));
+}
+
 TEST(AddressRouting, FirstMatchingPathDecides) {
     const std::wstring b = L"http://srv:81";
     struct Row {
@@ -33,18 +71,21 @@ TEST(AddressRouting, FirstMatchingPathDecides) {
     } rows[] = {
         {b + L"/login", AddressRoute::LoginPage, -1},
         {b + L"/login?redirect=" + b + L"/dashboard", AddressRoute::LoginPage, -1},
+        {b + L"/login#top", AddressRoute::LoginPage, -1},
+        {b + L"/login/", AddressRoute::LoginPage, -1},
+        {b + L"/login/index", AddressRoute::LoginPage, -1},
         {b + L"/dashboard", AddressRoute::Module, 0},
         {b + L"/crm/iframe#x", AddressRoute::Module, 1},
         {b + L"/oa/commercial-manager/index", AddressRoute::Module, 2},
         {b + L"/work/customer/index", AddressRoute::Module, 3},
         {b + L"/sys/employee/index?mainLoading=true", AddressRoute::Module, 4},
         {b + L"/user/space/index?mainLoading=true", AddressRoute::Module, 5},
-        // Substring anywhere, query included.
-        {L"http://other/?back=" + b + L"/dashboard", AddressRoute::Module, 0},
+        {b + L"/app/dashboard", AddressRoute::Module, 0},  // anywhere in the path after the base
         // The first tab's sign-in address is not the login page.
         {b + L"/clientlogin?username=u&&password=p&&platform=1", AddressRoute::None, -1},
         // Case counts, and another server is not ours.
         {b + L"/Dashboard", AddressRoute::None, -1},
+        {b + L"/LOGIN", AddressRoute::None, -1},
         {L"http://srv:82/dashboard", AddressRoute::None, -1},
         {L"about:blank", AddressRoute::None, -1},
     };
@@ -55,6 +96,37 @@ TEST(AddressRouting, FirstMatchingPathDecides) {
     }
     EXPECT_TRUE(PopupAllowed(9));
     EXPECT_FALSE(PopupAllowed(10));
+}
+
+TEST(AddressRouting, AddressesThatOnlyMentionTheServerRouteNowhere) {
+    // A page controls its own address: none of these may end the client or move the module
+    // mark.
+    const std::wstring b = L"http://srv:81";
+    const std::wstring hostile[] = {
+        b + L"/page?r=" + b + L"/login",
+        b + L"/page#" + b + L"/login",
+        L"http://evil.example/?next=" + b + L"/login",
+        L"http://evil.example/" + b + L"/login",
+        L"http://evil.example/?back=" + b + L"/dashboard",
+        b + L"/page?m=/dashboard",
+        b + L"/page#/sys/employee/index",
+        b + L"/login2",
+        b + L"/loginx?y",
+        b + L"/logi",
+        b + L".evil.example/login",
+        b + L".evil.example/dashboard",
+        b + L"0/dashboard",
+        L"view-source:" + b + L"/login",
+        L" " + b + L"/login",
+    };
+    for (const std::wstring& url : hostile) {
+        AddressRoute route = RouteAddress(b, url);
+        EXPECT_EQ(AddressRoute::None, route.kind) << std::string(url.begin(), url.end());
+        EXPECT_FALSE(IsServerLoginPage(b, url)) << std::string(url.begin(), url.end());
+    }
+    // Without a server address (before sign-in) nothing is the login page.
+    EXPECT_FALSE(IsServerLoginPage(L"", L"/login"));
+    EXPECT_EQ(AddressRoute::None, RouteAddress(L"", L"/dashboard").kind);
 }
 
 TEST(TabLogic, AttributeListsAndNames) {
@@ -70,6 +142,14 @@ TEST(TabLogic, TitlesAreCutAfterEightCharacters) {
     EXPECT_EQ(L"   12345678...", tabs::TabText(L"123456789"));
     EXPECT_EQ(L"   ", tabs::TabText(L""));
     EXPECT_EQ(L"   青杉工作台客户端...", tabs::TabText(L"青杉工作台客户端首页面"));
+    // A character outside the BMP is one character of two UTF-16 units, never cut in two.
+    const std::wstring face = L"\xD83D\xDE00";
+    EXPECT_EQ(L"   1234567" + face + L"...", tabs::TabText(L"1234567" + face + L"9"));
+    EXPECT_EQ(L"   123456" + face + L"8", tabs::TabText(L"123456" + face + L"8"));
+    EXPECT_EQ(L"   " + face + face + face + face + face + face + face + face + L"...",
+              tabs::TabText(face + face + face + face + face + face + face + face + face));
+    // A lone half (a page's broken title) still counts as one character.
+    EXPECT_EQ(L"   1234567\xD83D...", tabs::TabText(L"1234567\xD83D" L"89"));
 }
 
 TEST(TabLogic, SplittersBesideTheSelectedTab) {

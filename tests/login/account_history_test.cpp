@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "login/account_history.h"
 #include "login/profile.h"
+#include "login/sealed_password.h"
 #include "test_files.h"
 
 namespace {
@@ -110,7 +111,8 @@ TEST_F(AccountHistoryFile, MissingFileIsEmptyAndFirstSaveCreatesIt) {
     history.Save();
     EXPECT_EQ(L"1", Read(file(), L"AccountCount"));
     EXPECT_EQ(L"u", Read(file(), L"username1"));
-    EXPECT_EQ(L"pw", Read(file(), L"password1"));
+    EXPECT_TRUE(IsSealedPassword(Read(file(), L"password1")));
+    EXPECT_EQ(L"pw", OpenStoredPassword(Read(file(), L"password1")).encodedPassword);
     EXPECT_EQ((Pairs{{L"u", L"pw"}}), LoadFile());
 }
 
@@ -172,7 +174,9 @@ TEST_F(AccountHistoryFile, HandEditedFiles) {
         {"negative count", Section("-3", {{1, L"a"}}), {{L"a", L"p1"}}},
         {"non-numeric count", Section("many", {{1, L"a"}}), {{L"a", L"p1"}}},
         {"digits then text", Section("1x", {{1, L"a"}, {2, L"b"}}), {{L"a", L"p1"}, {L"b", L"p2"}}},
-        {"zero with keys", Section("0", {{1, L"a"}, {3, L"c"}}), {{L"a", L"p1"}, {L"c", L"p3"}}},
+        // 0 is a well-formed count: no account, whatever keys an earlier save left.
+        {"zero with keys", Section("0", {{1, L"a"}, {3, L"c"}}), {}},
+        {"zero with blanks", Section(" 0 ", {{1, L"a"}}), {}},
         {"no count", "[HistoryAccount]\r\nusername1=a\r\n", {{L"a", L""}}},
         {"look-alike keys are not entries", "[HistoryAccount]\r\nAccountCount=x\r\nusername01=z\r\nusernamex=y\r\n"
                                             "username2=b\r\n", {{L"b", L""}}},
@@ -241,7 +245,7 @@ TEST_F(AccountHistoryFile, AnyDamagedCountLoadsWhatTheSoundFileHolds) {
         const std::wstring count = Read(file(), L"AccountCount");
         const std::wstring damaged[] = {L"", L"-5", L"abc", L"2147483647", L"99999999999999999999",
                                         std::to_wstring(std::stoi(count) + 1 + static_cast<int>(random() % 1000)),
-                                        L"0", L"1x", L"0x10"};
+                                        L"1x", L"0x10", L"+1", L"1.5"};
         for (const std::wstring& value : damaged) {
             WritePrivateProfileStringW(L"HistoryAccount", L"AccountCount", value.empty() ? nullptr : value.c_str(),
                                        file().c_str());

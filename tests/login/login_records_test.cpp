@@ -17,10 +17,11 @@ TEST(LoginRecords, OverlongStoredCredentialsAreCut) {
     const std::wstring path = ConfigFile::PathIn(folder.path());
     ConfigFile config(path);
     config.SetUserName(std::wstring(1000000, L'n'));
-    config.SetEncodedPassword(std::wstring(300, L'p'));
+    WritePrivateProfileStringW(L"cloud_client", L"password", std::wstring(5000, L'p').c_str(), path.c_str());
     StoredLogin stored = ReadStoredLogin(path);
     EXPECT_EQ(std::wstring(kMaxCredentialChars, L'n'), stored.userName);
-    EXPECT_EQ(std::wstring(kMaxCredentialChars, L'p'), stored.encodedPassword);
+    // The password's cut is the longest encoding of a full password box.
+    EXPECT_EQ(std::wstring(kMaxEncodedPasswordChars, L'p'), stored.encodedPassword);
 }
 
 TEST(LoginRecords, FirstSuccessCreatesTheFileAndRememberDecidesThePassword) {

@@ -11,6 +11,7 @@
 #include "dialog_driver.h"
 #include "login/login_records.h"
 #include "login/password.h"
+#include "login/sealed_password.h"
 #include "net/http_interface.h"
 #include "login/settings.h"
 
@@ -75,6 +76,12 @@ protected:
         return ReadIni(ConfigPath(), section, key);
     }
     static bool ConfigExists() { return ::GetFileAttributesW(ConfigPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+    // A stored password as this user reads it; "<open>" when it was written in the open form.
+    static std::wstring StoredPassword(const wchar_t* section, const wchar_t* key) {
+        const std::wstring value = Config(section, key);
+        if (!value.empty() && !IsSealedPassword(value)) return L"<open>" + value;
+        return OpenStoredPassword(value).encodedPassword;
+    }
 
     SettingsGuard files;
     MainFrameWnd* frame = nullptr;
@@ -401,9 +408,9 @@ TEST_F(LoginDialog, BoxesTakeAtMostTheCredentialLimit) {
     RunDialog(*frame, true, [&](Dialog& d) {
         ASSERT_TRUE(d.Alive());
         EXPECT_EQ(std::wstring(kMaxCredentialChars, L'n'), d.Text(L"edit_username"));
+        // The shipped skin lets both boxes take the whole limit, long passwords included.
         for (const wchar_t* box : {L"edit_username", L"edit_password"}) {
-            EXPECT_GE(kMaxCredentialChars, d.Edit(box)->GetMaxChar()) << box;
-            EXPECT_LT(0u, d.Edit(box)->GetMaxChar()) << box;
+            EXPECT_EQ(kMaxCredentialChars, d.Edit(box)->GetMaxChar()) << box;
         }
     });
 }
@@ -438,11 +445,11 @@ TEST_F(LoginDialog, SuccessfulAttemptRecordsTheAccountAndCloses) {
     EXPECT_EQ(L"secret", DecodePassword(sent));
 
     EXPECT_EQ(L"张三", Config(kSection, L"username"));
-    EXPECT_EQ(sent, Config(kSection, L"password"));
+    EXPECT_EQ(sent, StoredPassword(kSection, L"password"));
     EXPECT_EQ(L"true", Config(kSection, L"autologin"));
     EXPECT_EQ(L"1", Config(kHistory, L"AccountCount"));
     EXPECT_EQ(L"张三", Config(kHistory, L"username1"));
-    EXPECT_EQ(sent, Config(kHistory, L"password1"));
+    EXPECT_EQ(sent, StoredPassword(kHistory, L"password1"));
 }
 
 // What a success writes, by the boxes' states when the attempt started.
@@ -483,14 +490,14 @@ TEST_F(LoginDialog, SuccessWritesByTheRememberBox) {
         });
         EXPECT_EQ(1u, result);
         EXPECT_EQ(L"alice", Config(kSection, L"username"));
-        EXPECT_EQ(row.expectPassword ? encoded : L"", Config(kSection, L"password"));
+        EXPECT_EQ(row.expectPassword ? encoded : L"", StoredPassword(kSection, L"password"));
         EXPECT_EQ(row.expectAutologin, Config(kSection, L"autologin"));
         // The account moves to the newest end with its encoding, remembered or not.
         EXPECT_EQ(L"3", Config(kHistory, L"AccountCount"));
         EXPECT_EQ(L"carol", Config(kHistory, L"username1"));
         EXPECT_EQ(L"dave", Config(kHistory, L"username2"));
         EXPECT_EQ(L"alice", Config(kHistory, L"username3"));
-        EXPECT_EQ(encoded, Config(kHistory, L"password3"));
+        EXPECT_EQ(encoded, StoredPassword(kHistory, L"password3"));
     }
 }
 
@@ -512,8 +519,8 @@ TEST_F(LoginDialog, SuccessRecordsThePasswordThatWasSentNotOneTypedMeanwhile) {
     });
     sent = FakeRequest::Get().sent.encodedPassword;
     EXPECT_EQ(L"right", DecodePassword(sent));
-    EXPECT_EQ(sent, Config(kSection, L"password"));
-    EXPECT_EQ(sent, Config(kHistory, L"password1"));
+    EXPECT_EQ(sent, StoredPassword(kSection, L"password"));
+    EXPECT_EQ(sent, StoredPassword(kHistory, L"password1"));
     EXPECT_EQ(sent, frame->encodedPassword);
 }
 
@@ -783,6 +790,83 @@ TEST_F(LoginDialog, LinksOpenThePagesOfTheConfiguredServer) {
     ASSERT_EQ(2u, g_openedPages.size());
     EXPECT_EQ(L"http://platform.test:8080/findPassword", g_openedPages[0]);
     EXPECT_EQ(L"http://platform.test:8080/register", g_openedPages[1]);
+    EXPECT_EQ(0, frame->loggedIn);
+}
+
+TEST_F(LoginDialog, LinksOpenOnlyWebAddresses) {
+    // The shell runs whatever else it is given, with the client's administrator rights.
+    const wchar_t* refused[] = {
+        L"file:///C:/Windows/System32/calc.exe", L"C:\\Windows\\System32\\calc.exe", L"\\\\host\\share\\x",
+        L"platform.test:8080", L"ms-settings:", L"javascript:alert(1)", L"http://", L"https:///x", L"http:/host",
+        L"ftp://host", L"http://host name",
+    };
+    for (const wchar_t* url : refused) {
+        SettingsGuard perRow;
+        g_openedPages.clear();
+        WriteIni(MainCfgPath(), kSection, L"url", url);
+        RunDialog(*frame, true, [&](Dialog& d) {
+            ASSERT_TRUE(d.Alive());
+            ASSERT_TRUE(d.Click(L"btn_forgetpwd"));
+            ASSERT_TRUE(d.Click(L"btn_register"));
+        });
+        EXPECT_TRUE(g_openedPages.empty()) << WideToUtf8(url);
+    }
+    WriteIni(MainCfgPath(), kSection, L"url", L"HTTPS://platform.test");
+    g_openedPages.clear();
+    RunDialog(*frame, true, [&](Dialog& d) { ASSERT_TRUE(d.Click(L"btn_register")); });
+    EXPECT_EQ(std::vector<std::wstring>{L"HTTPS://platform.test/register"}, g_openedPages);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Passwords at rest
+
+TEST_F(LoginDialog, SealedAndOlderStoredPasswordsSignInWithTheSameEncoding) {
+    const std::wstring enc = EncodePassword(L"stored");
+    for (const std::wstring& stored : {SealPassword(enc), enc}) {
+        SettingsGuard perRow;
+        FakeRequest::Get().Reset();
+        FreshFrame();
+        StoreLogin(L"alice", stored.c_str(), L"true");
+        RunDialog(*frame, true, [&](Dialog& d) { PumpUntil([&] { return !d.Alive(); }); }, true);
+        EXPECT_EQ(1, FakeRequest::Get().Calls());
+        EXPECT_EQ(enc, FakeRequest::Get().sent.encodedPassword);
+        EXPECT_EQ(enc, frame->encodedPassword);
+        // Whatever form it was read in, it is stored sealed now.
+        EXPECT_TRUE(IsSealedPassword(Config(kSection, L"password")));
+        EXPECT_EQ(enc, StoredPassword(kSection, L"password"));
+        EXPECT_EQ(enc, StoredPassword(kHistory, L"password1"));
+    }
+}
+
+TEST_F(LoginDialog, PasswordsThatDoNotOpenAreNeverSent) {
+    // Sealed for someone else (here: damaged): the dialog shows the names, no password, and
+    // starts nothing.
+    std::wstring foreign = SealPassword(EncodePassword(L"theirs"));
+    foreign[foreign.size() - 8] = foreign[foreign.size() - 8] == L'A' ? L'B' : L'A';
+    StoreLogin(L"alice", foreign.c_str(), L"true");
+    StoreHistory({{L"alice", foreign}, {L"bob", foreign}});
+    RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        Settle();
+        EXPECT_EQ(0, FakeRequest::Get().Calls());
+        EXPECT_EQ(L"alice", d.Text(L"edit_username"));
+        EXPECT_EQ(L"", d.Text(L"edit_password"));
+        EXPECT_FALSE(d.Box(L"chk_rememberpassword")->GetCheck());
+        EXPECT_EQ(L"edit_password", d.FocusName());
+        EXPECT_EQ(2, d.Combo()->GetCount());
+
+        ASSERT_TRUE(d.Click(L"btncombodropdown"));
+        Settle();
+        ASSERT_TRUE(Testing::ClickDropItem(d.Combo(), 1));
+        Settle();
+        EXPECT_EQ(L"bob", d.Text(L"edit_username"));
+        EXPECT_EQ(L"", d.Text(L"edit_password"));
+        EXPECT_EQ(L"", d.dlg->EncodedPassword());
+        ASSERT_TRUE(d.Click(L"btn_Login"));
+        Settle();
+        EXPECT_EQ(L"密码不能为空", d.Text(L"lbl_ErrMsg"));
+    });
+    EXPECT_EQ(0, FakeRequest::Get().Calls());
     EXPECT_EQ(0, frame->loggedIn);
 }
 

@@ -8,10 +8,13 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "browser/client_handler.h"
 #include "include/cef_app.h"
+#include "include/cef_task.h"
 #include "include/test/cef_test_hooks.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/url_messages.h"
@@ -28,9 +31,48 @@ namespace {
 
 std::vector<UINT> g_exits;
 std::vector<std::pair<std::wstring, std::wstring>> g_restarts;
+// "restart: name free" / "restart: name held" / "exit", in the order they happened.
+std::vector<std::string> g_events;
 
-void RecordExit(UINT code) { g_exits.push_back(code); }
-void RecordRestart(const std::wstring& exe, const std::wstring& parameters) { g_restarts.emplace_back(exe, parameters); }
+void RecordExit(UINT code) {
+    g_exits.push_back(code);
+    g_events.push_back("exit");
+}
+void RecordRestart(const std::wstring& exe, const std::wstring& parameters) {
+    g_restarts.emplace_back(exe, parameters);
+    HANDLE name = OpenMutexW(SYNCHRONIZE, FALSE, L"lenmark20191202");
+    g_events.push_back(name ? "restart: name held" : "restart: name free");
+    if (name) CloseHandle(name);
+}
+
+// Runs a function on the UI thread as an engine task (the engine runs them also inside modal
+// loops, as it runs a page's scripts).
+class FunctionTask : public CefTask {
+public:
+    explicit FunctionTask(std::function<void()> function) : function_(std::move(function)) {}
+    void Execute() override { function_(); }
+
+private:
+    std::function<void()> function_;
+    IMPLEMENT_REFCOUNTING(FunctionTask);
+};
+
+// The visible message boxes of this process.
+BOOL CALLBACK CollectBox(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    }
+    return TRUE;
+}
+std::vector<HWND> VisibleBoxes() {
+    std::vector<HWND> boxes;
+    EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
 
 class EngineEnvironment : public ::testing::Environment {
 public:
@@ -115,6 +157,7 @@ protected:
         ui_harness::FillDemoSite(site_);
         g_exits.clear();
         g_restarts.clear();
+        g_events.clear();
     }
     void TearDown() override {
         ui_harness::CloseMainWindow(frame_);
@@ -360,6 +403,57 @@ TEST_F(MainWindowTest, PopupsStopAtTenBrowsersWithTheLimitMessage) {
     EXPECT_EQ(frame_->currentTab(), from);
 }
 
+TEST_F(MainWindowTest, APageOpeningPopupsInALoopGetsOneLimitBox) {
+    ASSERT_TRUE(Open());
+    int from = firstId_;
+    for (int i = 0; i < 9; ++i) from = OpenPopupFrom(from);
+    ASSERT_EQ(ClientHandler::Instance()->BrowserCount(), 10u);
+
+    // Three attempts queued as engine tasks: the first shows the box, the others run inside its
+    // modal loop, as a page's window.open loop would.
+    constexpr int kAttempts = 3;
+    std::atomic<int> started{0};
+    for (int i = 0; i < kAttempts; ++i) {
+        CefPostTask(TID_UI, new FunctionTask([&, from] {
+            ++started;
+            cef_test::ClickLinkByText(Browser(from), L"popup");
+        }));
+    }
+    std::atomic<int> boxesSeen{0};
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        // Every attempt has run (the last may still be making its box), then count and answer.
+        for (int i = 0; i < 3000 && (started < kAttempts || VisibleBoxes().empty()); ++i) Sleep(10);
+        Sleep(200);
+        boxesSeen = static_cast<int>(VisibleBoxes().size());
+        for (int i = 0; i < 3000; ++i) {
+            std::vector<HWND> boxes = VisibleBoxes();
+            if (boxes.empty()) break;
+            for (HWND box : boxes) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+            }
+            Sleep(20);
+        }
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    watcher.join();
+    Idle();
+    EXPECT_EQ(started.load(), kAttempts);
+    EXPECT_EQ(boxesSeen.load(), 1);
+    EXPECT_TRUE(VisibleBoxes().empty());
+    EXPECT_EQ(ClientHandler::Instance()->BrowserCount(), 10u);
+    EXPECT_TRUE(IsWindowEnabled(hwnd_));  // the box gave the window back
+
+    // The next refused popup shows its box again.
+    MessageBoxWatch watch;
+    watch.Start();
+    ASSERT_TRUE(cef_test::ClickLinkByText(Browser(from), L"popup"));
+    PumpUntil([&] { return watch.answered.load(); });
+    watch.Join();
+    EXPECT_EQ(watch.text, kLimitText);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Modules and routing
 
@@ -454,6 +548,9 @@ TEST_F(MainWindowTest, SystemModuleStaysHiddenForUserType3) {
     // Indexes outside the list are ignored, others still work.
     ::SendMessageW(hwnd_, WM_MODULE_ACTIVE, 7, 0);
     ::SendMessageW(hwnd_, WM_MODULE_ACTIVE, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(ModuleStates(), before);
+    // Index 6 is the short-message button, which no address reports: not a module index.
+    ::SendMessageW(hwnd_, WM_MODULE_ACTIVE, 6, 0);
     EXPECT_EQ(ModuleStates(), before);
     ::SendMessageW(hwnd_, WM_MODULE_ACTIVE, 5, 0);
     EXPECT_EQ(ModuleStates(), OnlyDisabled(5));
@@ -674,6 +771,38 @@ TEST_F(MainWindowTest, RestartWithoutEndingKeepsTheSingleInstanceName) {
     EXPECT_TRUE(name != nullptr);
     if (name) CloseHandle(name);
     SingleInstance::Release();
+}
+
+TEST_F(MainWindowTest, ExitEndsTheProcessEvenWithNoBrowserLeft) {
+    // Before the first browser arrives: nothing in the list, and still the end.
+    ASSERT_EQ(ClientHandler::Instance()->BrowserCount(), 0u);
+    ClientHandler::Instance()->CloseAllAndExit();
+    EXPECT_EQ(g_exits, std::vector<UINT>{0xFFFFFFFFu});
+
+    // Switch account with an empty list (here emptied by an end that the test hook stopped):
+    // the name is given up only right before the end, and the end comes.
+    ASSERT_TRUE(Open());
+    GuardConfig();
+    ClientHandler::Instance()->CloseAllAndExit();
+    ASSERT_EQ(ClientHandler::Instance()->BrowserCount(), 0u);
+    g_exits.clear();
+    g_events.clear();
+    ASSERT_TRUE(SingleInstance::Acquire());
+    ::SendMessageW(hwnd_, WM_QUIT_CLIENT, 1, 1);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"restart: name free", "exit"}));
+    EXPECT_EQ(g_exits, std::vector<UINT>{0xFFFFFFFFu});
+    EXPECT_EQ(ConfigValue(configPath_, L"click_close_exit"), L"true");
+    SingleInstance::Release();
+    // The browsers left the list without closing; their windows go with the main window.
+    ui_harness::CloseMainWindow(frame_);
+}
+
+TEST_F(MainWindowTest, TrayRecordHasTheSizeWindowsKnowsForThisArchitecture) {
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(frame_->Tray() != nullptr);
+    const DWORD expected = sizeof(void*) == 4 ? 956u : static_cast<DWORD>(sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(frame_->Tray()->record().cbSize, expected);
+    EXPECT_EQ(frame_->Tray()->record().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
 }
 
 TEST_F(MainWindowTest, LastBrowserClosingEndsTheProcess) {
