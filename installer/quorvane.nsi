@@ -15,6 +15,13 @@ SetCompressor /SOLID lzma
   !error "define VERSION, ARCH, BINDIR, OUTFILE and ICON"
 !endif
 
+; Authenticode: with SIGNCMD (a command that signs the file it is given in place), the
+; uninstaller is signed before it is packed, and the setup program once it is written.
+!ifdef SIGNCMD
+  !uninstfinalize '${SIGNCMD} "%1"'
+  !finalize '${SIGNCMD} "%1"'
+!endif
+
 !define PRODUCT_NAME "青杉工作台客户端"
 !define PUBLISHER "青杉云"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
