@@ -94,6 +94,26 @@ class Deploy(unittest.TestCase):
         self.assertNotEqual(0, got.returncode)
 
 
+class ReleaseScript(unittest.TestCase):
+    """tools/package.sh refuses before it builds anything."""
+
+    def package(self, *args):
+        return subprocess.run(["bash", os.path.join(HERE, "..", "..", "tools", "package.sh")] + list(args) + [h.ARCH],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+
+    def test_a_release_must_name_its_server_or_say_it_is_a_demo(self):
+        for args, words in (((), "--server-url"),
+                            (("--server-url", "https://platform.example.com"), "--sms-url"),
+                            (("--server-url", "ftp://platform.example.com", "--sms-url", "https://sms.example.com"),
+                             "no address the client takes"),
+                            (("--server-url", "https://platform.example.com", "--demo"), "exclude each other"),
+                            (("--demo", "--sign-cert", "/nonexistent.p12"), "no certificate file")):
+            with self.subTest(args=args):
+                got = self.package(*args)
+                self.assertEqual(2, got.returncode)
+                self.assertIn(words, got.stdout.decode("utf-8", "replace"))
+
+
 # The release tests' set-up and helpers, without their tests (those run in their own module).
 for _name, _value in vars(rel.ReleaseTest).items():
     if callable(_value) and not _name.startswith("test_") and not _name.startswith("__"):
