@@ -15,6 +15,9 @@
   !define CLIENT_END_WAIT_MS 20000
 !endif
 
+; 1 when _EndRunningClient found a client running (and so ended it), else 0.
+Var ClientWasRunning
+
 ; $0 = 1 while some process holds the client's mutex, else 0.
 !macro _ClientMutexHeld
   System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${CLIENT_MUTEX}") p.r0'
@@ -29,6 +32,8 @@
 ; Asks every client window to end, then waits for the mutex. $0 = "ok" when no client runs any
 ; more, "busy" when one is still running after the user gave up (silent: after one round).
 !macro _EndRunningClient
+  !insertmacro _ClientMutexHeld
+  StrCpy $ClientWasRunning $0
   ${Do}
     StrCpy $1 0
     ${Do}

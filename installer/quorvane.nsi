@@ -27,6 +27,16 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
 !define UNINSTALLER "uninst.exe"
 !define STAGE ".setup-new"
+; Folders "<RUNDIR_PREFIX><GUID>" in the installed folder hold the copy of a downloaded setup that
+; does the update (see .onInit); each setup removes those left by earlier ones.
+!define RUNDIR_PREFIX ".setup-run-"
+; Full access for the system and the administrators only, inherited by what is put inside.
+!define ADMIN_ONLY_SDDL "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+!if "${ARCH}" == "x86_64"
+  !define SECURITY_ATTRIBUTES_SIZE 24
+!else
+  !define SECURITY_ATTRIBUTES_SIZE 12
+!endif
 
 ; The folder of the update whose downloaded setup program started this copy (empty otherwise).
 Var UpdateDir
@@ -35,6 +45,9 @@ Var UpdateDir
 Var ServerUrl
 Var ServerUrlField
 Var ServerUrlGiven
+; 1 when the client is to be started again at the end: setup ended a running one, or the updater
+; started setup (the client that started the updater is ended for the update).
+Var RestartClient
 
 !if "${ARCH}" == "x86_64"
   Target amd64-unicode
@@ -114,10 +127,15 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   ; The updater downloads us as "newupgrade.exe" into the installed folder and starts us there;
-  ; such an update runs without pages and into that very folder. The updater would start a
-  ; "newupgrade.exe" it finds there again at its next run, without asking, so the work is done by
-  ; a copy of this program in the temporary folder, which removes the download when it succeeded
-  ; (a running program cannot be deleted). If no copy can be made, the update runs in place.
+  ; such an update runs without pages and into that very folder. A "newupgrade.exe" left there
+  ; would be offered to the updater again, so the work is done by a copy of this program, which
+  ; removes the download when it succeeded (a running program cannot be deleted). The copy runs
+  ; elevated, so it must lie where no program at normal rights can swap it between the copy and
+  ; the start: a folder made here and now, under a name nobody can guess, inside the installed
+  ; folder (which only administrators may write), with an access list that admits administrators
+  ; and the system alone. CreateDirectory fails for a name that exists, so no folder made by
+  ; someone else is ever used. If no copy can be made, the update runs in place.
+  StrCpy $RestartClient 0
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/UPDATEDIR=" $R1
@@ -125,19 +143,23 @@ Function .onInit
     SetSilent silent
     StrCpy $INSTDIR $R1
     StrCpy $UpdateDir $R1
+    StrCpy $RestartClient 1
   ${ElseIf} $EXEFILE == "newupgrade.exe"
     SetSilent silent
     StrCpy $INSTDIR $EXEDIR
-    StrCpy $R2 "$TEMP\quorvane-update-setup.exe"
-    Delete $R2
-    ClearErrors
-    CopyFiles /SILENT /FILESONLY "$EXEPATH" $R2
-    ${IfNot} ${Errors}
-      Exec '"$R2" /S /UPDATEDIR="$EXEDIR"'
+    StrCpy $RestartClient 1
+    Call MakeRunFolder
+    ${If} $R2 != ""
+      ClearErrors
+      CopyFiles /SILENT /FILESONLY "$EXEPATH" "$R2\setup.exe"
       ${IfNot} ${Errors}
-        SetErrorLevel 0
-        Quit
+        Exec '"$R2\setup.exe" /S /UPDATEDIR="$EXEDIR"'
+        ${IfNot} ${Errors}
+          SetErrorLevel 0
+          Quit
+        ${EndIf}
       ${EndIf}
+      RMDir /r $R2
     ${EndIf}
   ${EndIf}
 FunctionEnd
@@ -291,6 +313,56 @@ Function DirectoryLeave
     ${EndIf}
   ${EndIf}
   StrCpy $ServerUrl $0
+; $R2 = a new folder "$EXEDIR\${RUNDIR_PREFIX}<GUID>" that only administrators can write, or ""
+; when none could be made.
+Function MakeRunFolder
+  StrCpy $R2 ""
+  System::Call 'ole32::CoCreateGuid(g .r3) i .r5'
+  ${If} $5 != 0
+    Return
+  ${EndIf}
+  StrCpy $R3 "$EXEDIR\${RUNDIR_PREFIX}$3"
+  StrCpy $4 0
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${ADMIN_ONLY_SDDL}", i 1, *p .r4, p 0) i .r5'
+  ${If} $5 == 0
+    Return
+  ${EndIf}
+  ; SECURITY_ATTRIBUTES: length, (padding on 64-bit), the descriptor, not inheritable.
+!if "${ARCH}" == "x86_64"
+  System::Call '*(i ${SECURITY_ATTRIBUTES_SIZE}, i 0, p r4, i 0, i 0) p .r6'
+!else
+  System::Call '*(i ${SECURITY_ATTRIBUTES_SIZE}, p r4, i 0) p .r6'
+!endif
+  System::Call 'kernel32::CreateDirectoryW(w "$R3", p r6) i .r5'
+  System::Free $6
+  System::Call 'kernel32::LocalFree(p r4)'
+  ${If} $5 != 0
+    StrCpy $R2 $R3
+  ${EndIf}
+FunctionEnd
+
+; Removes the run folders of earlier updates (each setup copy is still running when it ends, so
+; it cannot take its own away), all but the one this program runs from.
+Function DropRunFolders
+  FindFirst $0 $1 "$INSTDIR\${RUNDIR_PREFIX}*"
+  ${DoWhile} $1 != ""
+    ${If} "$INSTDIR\$1" != $EXEDIR
+      RMDir /r "$INSTDIR\$1"
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+FunctionEnd
+
+; Starts the installed client again (without "NoLogin", so a remembered account signs in as
+; usual) when setup ended it or the updater started setup.
+Function RestartClient
+  ${If} $RestartClient == 1
+  ${AndIf} ${FileExists} "$INSTDIR\quorvane.exe"
+    SetOutPath "$INSTDIR"
+    Exec '"$INSTDIR\quorvane.exe"'
+    StrCpy $RestartClient 0
+  ${EndIf}
 FunctionEnd
 
 ; Swaps $R0 (a file or folder name) from the staging folder into $INSTDIR, keeping the old one as
@@ -365,6 +437,9 @@ Section "-install"
     SetErrorLevel 5
     Abort "${PRODUCT_NAME}仍在运行，安装已取消。"
   ${EndIf}
+  ${If} $ClientWasRunning == 1
+    StrCpy $RestartClient 1
+  ${EndIf}
 
   StrCpy $R9 ""
   StrCpy $R0 "quorvane.exe"
@@ -388,6 +463,8 @@ Section "-install"
   RMDir /r "$INSTDIR\${STAGE}"
   ${If} $R9 != ""
     MessageBox MB_OK|MB_ICONSTOP "无法替换程序文件，原有版本保持不变。" /SD IDOK
+    ; The old version is in place again: its user gets it back.
+    Call RestartClient
     SetErrorLevel 6
     Abort "无法替换程序文件。"
   ${EndIf}
@@ -409,9 +486,11 @@ Section "-install"
       IntOp $R8 $R8 + 1
       Sleep 250
     ${Loop}
-    ; This copy in the temporary folder goes at the next restart.
+    ; This copy and its folder go with the next setup, or at the next restart.
     System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i 4)'
+    System::Call 'kernel32::MoveFileExW(w "$EXEDIR", p 0, i 4)'
   ${EndIf}
+  Call DropRunFolders
 
   ; The server address, when one was given: an upgrade without one keeps the file as it is.
   ${If} $ServerUrl != ""
@@ -437,6 +516,8 @@ Section "-install"
   ${GetSize} "$INSTDIR\res" "/S=0K" $3 $1 $2
   IntOp $0 $0 + $3
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
+
+  Call RestartClient
 SectionEnd
 
 ; ---------------------------------------------------------------------------------------------
@@ -456,9 +537,17 @@ Section "-un.programs"
   RMDir /r "$INSTDIR\res"
   RMDir /r "$INSTDIR\res.old"
   RMDir /r "$INSTDIR\${STAGE}"
-  ; What the updater leaves beside itself: the download target and a fetched installer.
+  ; What the updater leaves beside itself: the download target, a fetched installer, the run
+  ; folders of updates and its lock file (gone with its run, unless the power went).
   Delete "$INSTDIR\newupgrade"
   Delete "$INSTDIR\newupgrade.exe"
+  Delete "$INSTDIR\quorvupdate.lock"
+  FindFirst $0 $1 "$INSTDIR\${RUNDIR_PREFIX}*"
+  ${DoWhile} $1 != ""
+    RMDir /r "$INSTDIR\$1"
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
   Delete "$INSTDIR\${UNINSTALLER}"
   Delete "$SMPROGRAMS\${PRODUCT_NAME}\${PRODUCT_NAME}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT_NAME}\卸载${PRODUCT_NAME}.lnk"

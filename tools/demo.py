@@ -79,7 +79,10 @@ def run_update(args, headless):
     except OSError as error:
         print("cannot serve the demo platform on port %d: %s" % (args.port, error))
         return 1
-    platform.update_offer = demo_platform.UpdateOffer(setup_next, version_next, mandatory=args.mandatory)
+    # Signed with the build tree's own key, which the demo's updater carries.
+    key = args.sign_key or os.path.join(os.path.dirname(os.path.abspath(args.bin)), "update-key", "publisher.pem")
+    platform.update_offer = demo_platform.UpdateOffer(setup_next, version_next, mandatory=args.mandatory,
+                                                      signing_key=key if os.path.exists(key) else None)
     with open(os.path.join(folder, "maincfg.ini"), "w", encoding="ascii", newline="") as f:
         f.write("[cloud_client]\r\nurl=%s\r\n" % platform.base_url)
     if headless:
@@ -107,10 +110,34 @@ def run_update(args, headless):
         installed = install_probe.product_version(os.path.join(folder, "quorvane.exe"))
         print("update: %.1f s from the client's start to setup %s finished" % (took, version_next))
         print("installed version: %s" % installed)
-        return 0 if installed == version_next else 1
+        # Setup starts the updated client again; it signs in by itself and asks for updates.
+        def queried_as_next():
+            for r in platform.requests:
+                if r["path"] == "/platform/clientversion/findClientVersion":
+                    try:
+                        if json.loads(r["body"].decode("gbk")).get("version") == version_next:
+                            return True
+                    except ValueError:
+                        pass
+            return False
+        deadline = time.time() + 120
+        while time.time() < deadline and not queried_as_next():
+            time.sleep(0.5)
+        back = queried_as_next()
+        print("client %s running again after the update: %s" % (version_next, "yes" if back else "no"))
+        if headless and back:
+            screenshot(args.shot or os.path.join(os.path.dirname(os.path.abspath(args.bin)), "demo-update.png"))
+        return 0 if installed == version_next and back else 1
     finally:
         if client.poll() is None:
             client.kill()
+        # The client that setup started again runs apart from us: end it through its exit path.
+        uidriver = os.path.join(args.bin, "uidriver.exe")
+        for window in drive(uidriver, arch, "list", "--class", "PXJMainFrame", timeout=30):
+            hwnd = json.loads(window).get("hwnd")
+            if hwnd:
+                drive(uidriver, arch, "send", "--hwnd", str(hwnd), "--msg", str(0x46E), "--wparam", "1", "--post",
+                      timeout=30)
         platform.stop()
 
 
@@ -124,6 +151,8 @@ def main():
     parser.add_argument("--update", nargs=2, metavar=("SETUP_N", "SETUP_N+1"),
                         help="install SETUP_N, then update it to SETUP_N+1 through the updater")
     parser.add_argument("--mandatory", action="store_true", help="with --update: offer the update as mandatory")
+    parser.add_argument("--sign-key", default=None, help="with --update: private key the offer is signed with "
+                        "(default: the build tree's own, <bin>/../update-key/publisher.pem)")
     parser.add_argument("--user", default="demo", choices=sorted(demo_platform.USERS),
                         help="headless: the demo user to sign in as")
     args = parser.parse_args()

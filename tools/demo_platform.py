@@ -19,8 +19,12 @@ import re
 import secrets
 import socket
 import threading
+import sys
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sign_installer  # noqa: E402
 
 # "plus": the base64 of this password holds "+", "/" and "=", which a query must carry escaped.
 USERS = {"demo": "demo123", "张三": "zhang123", "admin": "admin123", "plus": "plus>>>???"}
@@ -57,11 +61,14 @@ def version_key(text):
 class UpdateOffer:
     """A newer client that the update service offers: its installer file, the version the installer
     carries and whether the update is mandatory. The installer is served at /updates/<md5>.exe,
-    named by its MD5 digest as the updater checks it. `fault` spoils the delivery for tests and
-    demos: "cut" sends half of the file and closes the connection, "digest" names the URL after
-    another digest than the file's."""
+    named by its MD5 digest as the updater checks it. With `signing_key` (a private PEM key) the
+    offer carries the signature of this installer for this version, as the release step makes it;
+    without one, a "<installer>.sig" beside the installer is passed on. `fault` spoils the delivery
+    for tests and demos: "cut" sends half of the file and closes the connection, "digest" names
+    the URL after another digest than the file's."""
 
-    def __init__(self, installer, version, mandatory=False, text="新版本修复了若干问题", fault=None):
+    def __init__(self, installer, version, mandatory=False, text="新版本修复了若干问题", fault=None,
+                 signing_key=None):
         if version_key(version) is None:
             raise ValueError("not a version: %r" % version)
         if fault not in (None, "cut", "digest"):
@@ -75,9 +82,12 @@ class UpdateOffer:
         self.fault = fault
         self.md5 = hashlib.md5(self.data).hexdigest()
         self.name = ("0" * 32 if fault == "digest" else self.md5) + ".exe"
+        self.signed = sign_installer.sign_bytes(signing_key, version, self.data) if signing_key else None
 
     def signature(self):
-        """The text of "<installer>.sig" beside the installer, if there is one."""
+        """The offer's signature: made with the signing key, else the text of "<installer>.sig"."""
+        if self.signed is not None:
+            return self.signed
         try:
             with open(self.installer + ".sig", encoding="utf-8") as f:
                 return f.read()
@@ -263,6 +273,8 @@ def add_offer_arguments(parser):
     parser.add_argument("--offer-installer", metavar="EXE", help="offer this installer as an update")
     parser.add_argument("--offer-version", metavar="VERSION", help="the version that installer carries")
     parser.add_argument("--mandatory", action="store_true", help="offer the update as mandatory (default optional)")
+    parser.add_argument("--sign-key", metavar="PEM", help="sign the offer with this private key (the build tree's "
+                        "own is build/<arch>/update-key/publisher.pem)")
 
 
 def version_of_setup(path):
@@ -277,7 +289,7 @@ def offer_from_arguments(args):
     version = args.offer_version or version_of_setup(args.offer_installer)
     if not version:
         raise SystemExit("--offer-version is needed for %s" % args.offer_installer)
-    return UpdateOffer(args.offer_installer, version, mandatory=args.mandatory)
+    return UpdateOffer(args.offer_installer, version, mandatory=args.mandatory, signing_key=args.sign_key)
 
 
 def main():

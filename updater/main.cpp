@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "common/handles.h"
+#include "common/text.h"
 #include "net/http_interface.h"
 #include "updater/package.h"
 #include "updater/progress_window.h"
+#include "updater/run_lock.h"
 #include "updater/signature.h"
 #include "updater/transfer.h"
 #include "updater/update_flow.h"
@@ -20,12 +22,15 @@
 namespace {
 
 // A build made with a publisher key (QUORVANE_UPDATE_PUBLIC_KEY in CMake) starts only installers
-// signed with its private key; a build without one checks the digest alone.
-#ifdef QUORVANE_UPDATE_PUBLIC_KEY_HEX
+// whose offer is signed with its private key. A build without one checks the digest alone; that
+// has to be asked for (QUORVANE_UNSIGNED_UPDATES), never the result of a key left out.
+#if defined(QUORVANE_UPDATE_PUBLIC_KEY_HEX)
 constexpr char kPublicKeyHex[] = QUORVANE_UPDATE_PUBLIC_KEY_HEX;
 static_assert(sizeof(kPublicKeyHex) == 129, "the public key is the 128 hex digits of X and Y");
-#else
+#elif defined(QUORVANE_UNSIGNED_UPDATES)
 constexpr char kPublicKeyHex[] = "";
+#else
+#error "the updater needs a publisher key (QUORVANE_UPDATE_PUBLIC_KEY_HEX) or QUORVANE_UNSIGNED_UPDATES"
 #endif
 
 // Builds measuring what the progress window costs leave it out.
@@ -65,15 +70,14 @@ public:
         WritePrivateProfileStringW(UpdateFlow::kVersionSection, UpdateFlow::kVersionKey, version.c_str(),
                                    versionFile.c_str());
     }
-    FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest, HWND owner) override {
-        std::unique_ptr<InstallerSignature> signature;
-        if (signed_) signature = std::make_unique<InstallerSignature>(key_, signature_);
+    FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest, HWND) override {
+        const std::unique_ptr<InstallerSignature> signature = OfferSignature();
         std::unique_ptr<ProgressWindow> window;
         // No window for a download that an unusable signature rules out beforehand.
         if (kProgressWindow && (!signature || signature->WellFormed())) {
             window = std::make_unique<ProgressWindow>(version_);
         }
-        return ::FetchPackage(paths_, url, expectedDigest, owner, window.get(), signature.get());
+        return ::FetchPackage(paths_, url, expectedDigest, window.get(), signature.get());
     }
     void StartInstaller(const std::wstring& parameters) override { ::StartInstaller(paths_, parameters); }
 
@@ -82,16 +86,20 @@ public:
         digest_ = digest;
         signature_ = signature;
     }
-    // An installer left from an earlier run is started without a download, so in a signed build
-    // it has to pass the same checks as a fresh one against what the service offers now.
+    // An installer left from an earlier run is started without a download, so it has to pass the
+    // same checks as a fresh one against what the service offers now: a withdrawn or stale one
+    // is removed and the offer fetched again.
     bool PendingInstallerTrusted() override {
-        if (!signed_) return true;
-        const InstallerSignature signature(key_, signature_);
-        const std::wstring installer = paths_.Installer();
-        return signature.WellFormed() && CheckPackageMd5(digest_, installer) && signature.Verifies(installer);
+        return PendingInstallerMatches(paths_, digest_, OfferSignature().get());
     }
 
 private:
+    // The signature of the current offer in a signed build; null in an unsigned one.
+    std::unique_ptr<InstallerSignature> OfferSignature() const {
+        if (!signed_) return nullptr;
+        return std::make_unique<InstallerSignature>(key_, signature_, WideToUtf8(version_));
+    }
+
     UpdaterPaths& paths_;
     bool signed_ = false;
     PublicKey key_{};

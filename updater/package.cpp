@@ -258,13 +258,10 @@ bool CheckPackageMd5(const std::string& expected, const std::wstring& path) {
 
 HWND LiveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
-FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest, HWND owner,
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
                          DownloadProgress* progress, const InstallerSignature* signature) {
     // Without a usable signature the download could only be thrown away afterwards.
-    if (signature && !signature->WellFormed()) {
-        MessageBoxW(LiveOwner(owner), kSignatureMissingMessage, L"提示", MB_OK);
-        return FetchResult::CheckFailed;
-    }
+    if (signature && !signature->WellFormed()) return FetchResult::SignatureMissing;
     const std::wstring target = paths.DownloadTarget();
     // Shared with the worker, which may outlive this call after a stall or a Cancel.
     auto held = std::make_shared<HeldDownload>();
@@ -294,20 +291,22 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
         MoveFileExW(target.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
         digestHolds = CheckPackageMd5(expectedDigest, installer);
     }
+    FetchResult result = FetchResult::Ready;
     if (!digestHolds) {
-        held->file.reset();
-        MessageBoxW(LiveOwner(owner), L"文件校验失败,将在下次重新更新", L"提示", MB_OK);
-        DeleteFileW(installer.c_str());
-        return FetchResult::CheckFailed;
-    }
-    if (signature && !signature->Verifies(installer)) {
-        held->file.reset();
-        MessageBoxW(LiveOwner(owner), kSignatureWrongMessage, L"提示", MB_OK);
-        DeleteFileW(installer.c_str());
-        return FetchResult::CheckFailed;
+        result = FetchResult::CheckFailed;
+    } else if (signature && !signature->Verifies(installer)) {
+        result = FetchResult::SignatureWrong;
     }
     held->file.reset();
-    return FetchResult::Ready;
+    if (result != FetchResult::Ready) DeleteFileW(installer.c_str());
+    return result;
+}
+
+bool PendingInstallerMatches(UpdaterPaths& paths, const std::string& expectedDigest,
+                             const InstallerSignature* signature) {
+    const std::wstring installer = paths.Installer();
+    if (!CheckPackageMd5(expectedDigest, installer)) return false;
+    return !signature || (signature->WellFormed() && signature->Verifies(installer));
 }
 
 void StartInstaller(UpdaterPaths& paths, const std::wstring& parameters) {

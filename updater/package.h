@@ -58,13 +58,16 @@ bool DigestMatches(const std::string& expected, const std::string& digest);
 // the box is shown at all.
 HWND LiveOwner(HWND owner);
 
-// Messages of a signature that does not hold; the file is not started and is deleted.
-constexpr const wchar_t* kSignatureMissingMessage = L"更新服务没有提供有效的安装包签名,将在下次重新更新";
-constexpr const wchar_t* kSignatureWrongMessage = L"安装包签名校验失败,将在下次重新更新";
-
-// Download, move into place and check. With `signature`, the installer must also carry the
-// publisher's signature; with `progress`, the download reports to it and can be cancelled, which
-// removes the partial download.
-FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest, HWND owner,
+// Download, move into place and check, without a word to the user: the result says which check
+// failed (the caller tells the user). A check that fails removes the installer. With
+// `signature`, the installer must also carry the publisher's signature for the offer; with
+// `progress`, the download reports to it and can be cancelled, which removes the partial download.
+FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std::string& expectedDigest,
                          DownloadProgress* progress = nullptr, const InstallerSignature* signature = nullptr);
+
+// Whether an installer E left by an earlier run is the one the current offer names: its MD5 is
+// the offer's digest and, with `signature` (a signed build), the signature holds for it.
+bool PendingInstallerMatches(UpdaterPaths& paths, const std::string& expectedDigest,
+                             const InstallerSignature* signature);
+
 void StartInstaller(UpdaterPaths& paths, const std::wstring& parameters);

@@ -249,7 +249,13 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PROGRESS_SHOW:
         if (!view->shownAt) {
             view->shownAt = GetTickCount64();
-            ShowWindow(hwnd, SW_SHOWNORMAL);
+            // Not ShowWindow: the client starts the updater with SW_HIDE, and Windows puts the
+            // show command its starter gave (STARTUPINFO) in the place of the one passed to the
+            // first ShowWindow call of a process's top-level window, so that first call would
+            // leave the window, and its Cancel, hidden. SetWindowPos with SWP_SHOWWINDOW is not
+            // subject to that rule; the window is created without WS_VISIBLE for the same reason.
+            SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_SHOWWINDOW);
             UpdateWindow(hwnd);
         }
         return 0;

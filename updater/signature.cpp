@@ -3,6 +3,7 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -128,11 +129,38 @@ bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, con
                                  signatureCopy.data(), static_cast<ULONG>(signatureCopy.size()), 0) == 0;
 }
 
-InstallerSignature::InstallerSignature(const PublicKey& key, const std::string& base64)
-    : key_(key), wellFormed_(SignatureFromBase64(base64, signature_)) {}
+std::string OfferSigningText(const std::string& version, const Sha256Digest& installer) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text = "quorvane-update\n" + version + "\n";
+    for (unsigned char byte : installer) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0f];
+    }
+    return text;
+}
+
+namespace {
+
+bool Sha256OfBytes(const std::string& bytes, Sha256Digest& digest) {
+    unique_alg algorithm;
+    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return false;
+    unique_hash hash;
+    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
+    std::vector<unsigned char> copy(bytes.begin(), bytes.end());  // CNG takes a non-const buffer
+    if (!copy.empty() && !Succeeded(BCryptHashData(hash.get(), copy.data(), static_cast<ULONG>(copy.size()), 0))) {
+        return false;
+    }
+    return Succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+}
+
+}  // namespace
+
+InstallerSignature::InstallerSignature(const PublicKey& key, const std::string& base64, std::string version)
+    : key_(key), version_(std::move(version)), wellFormed_(SignatureFromBase64(base64, signature_)) {}
 
 bool InstallerSignature::Verifies(const std::wstring& path) const {
     if (!wellFormed_) return false;
-    Sha256Digest digest{};
-    return Sha256OfFile(path, digest) && VerifyDigestSignature(key_, digest, signature_);
+    Sha256Digest installer{}, signedText{};
+    return Sha256OfFile(path, installer) && Sha256OfBytes(OfferSigningText(version_, installer), signedText) &&
+           VerifyDigestSignature(key_, signedText, signature_);
 }

@@ -1,5 +1,12 @@
-// Publisher signatures of installers: ECDSA P-256 over the installer's SHA-256, checked with
-// the system's CNG (bcrypt), so no crypto library ships with the updater.
+// Publisher signatures of update offers, checked with the system's CNG (bcrypt), so no crypto
+// library ships with the updater.
+//
+// What is signed is the offer, not the file alone: the ECDSA P-256 signature (SHA-256) covers
+// the bytes of OfferSigningText, that is
+//     "quorvane-update\n" <offered version> "\n" <SHA-256 of the installer, 64 lower-case hex>
+// with no line end after the digest; the version is the "version" member of the service's reply
+// exactly as sent (UTF-8). An older installer, validly signed for its own version, therefore
+// never passes as a newer one.
 #pragma once
 #include <windows.h>
 
@@ -23,19 +30,24 @@ bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest);
 // True only when the signature verifies for the digest under the key.
 bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, const RawSignature& signature);
 
-// The signature the update service sent for the installer it offers, checked against the key
-// built into this updater.
+// The byte string a publisher signs for an offer of `version` (UTF-8) whose installer has the
+// SHA-256 digest `installer`.
+std::string OfferSigningText(const std::string& version, const Sha256Digest& installer);
+
+// The signature the update service sent for the offer of `version` (UTF-8, as the reply gave
+// it), checked against the key built into this updater.
 class InstallerSignature {
 public:
-    InstallerSignature(const PublicKey& key, const std::string& base64);
+    InstallerSignature(const PublicKey& key, const std::string& base64, std::string version);
 
     // The service sent a signature at all, and in the expected form.
     bool WellFormed() const { return wellFormed_; }
-    // The file at `path` is the one the publisher signed.
+    // The file at `path` is the installer the publisher signed for this version.
     bool Verifies(const std::wstring& path) const;
 
 private:
     PublicKey key_;
     RawSignature signature_{};
+    std::string version_;
     bool wellFormed_ = false;
 };

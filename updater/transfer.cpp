@@ -148,39 +148,6 @@ bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* pro
     return state->result;
 }
 
-std::wstring RunLockName(const std::wstring& dir) {
-    // Mutex names take no backslash after the namespace, and paths can be long: a hash of
-    // the folder, its letters folded, names it.
-    std::wstring folded = dir;
-    if (!folded.empty()) CharLowerBuffW(&folded[0], static_cast<DWORD>(folded.size()));
-    unsigned long long hash = 1469598103934665603ull;  // FNV-1a
-    for (wchar_t c : folded) hash = (hash ^ static_cast<unsigned short>(c)) * 1099511628211ull;
-    wchar_t name[64];
-    swprintf(name, 64, L"Local\\quorvupdate-%016llx", hash);
-    return name;
-}
-
-bool UpdaterRunLock::Acquire(const std::wstring& dir) {
-    mutex_ = CreateMutexW(nullptr, TRUE, RunLockName(dir).c_str());
-    if (!mutex_) return true;  // no lock to be had: run as before rather than never
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // The owner of an abandoned mutex (a killed run) is gone: the lock is free again.
-        const DWORD wait = WaitForSingleObject(mutex_, 0);
-        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return true;
-        CloseHandle(mutex_);
-        mutex_ = nullptr;
-        return false;
-    }
-    return true;
-}
-
-UpdaterRunLock::~UpdaterRunLock() {
-    if (mutex_) {
-        ReleaseMutex(mutex_);
-        CloseHandle(mutex_);
-    }
-}
-
 std::wstring ShortenReleaseText(const std::wstring& text) {
     if (text.size() <= kMaxReleaseTextChars) return text;
     size_t cut = kMaxReleaseTextChars;

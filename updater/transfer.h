@@ -1,6 +1,5 @@
-// The updater's guards against waiting forever and against a second run: the download with
-// a limit on silence and on redirects, the per-folder run lock, and checks on what the
-// command line and the service hand over.
+// The updater's guards against waiting forever: the download with a limit on silence and on
+// redirects, and checks on what the command line and the service hand over.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -39,23 +38,6 @@ bool DownloadWithStallLimit(DownloadJob download, const std::wstring& url, const
 // it afterwards; a Cancel through `progress` ends the wait at once.
 using ReportingDownloadJob = std::function<bool(DownloadProgress* relay, std::atomic<unsigned long long>* counter)>;
 bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* progress);
-
-// Held for the whole run: only one updater works on the files of a folder at a time.
-class UpdaterRunLock {
-public:
-    // False when another updater of the same folder holds the lock.
-    bool Acquire(const std::wstring& dir);
-    ~UpdaterRunLock();
-
-    // Exit code of a run that found another one working; no box, no file touched.
-    static constexpr int kAlreadyRunningExitCode = 2;
-
-private:
-    HANDLE mutex_ = nullptr;
-};
-
-// Name of the run lock of a folder (letter case of the path does not matter).
-std::wstring RunLockName(const std::wstring& dir);
 
 // A release text as the question shows it: at most kMaxReleaseTextChars characters, then "…".
 constexpr size_t kMaxReleaseTextChars = 4000;

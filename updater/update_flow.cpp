@@ -40,6 +40,48 @@ bool ParseDocument(Json::Reader& reader, const std::string& text, Json::Value& r
 
 }  // namespace
 
+const wchar_t* CheckFailureMessage(FetchResult result) {
+    switch (result) {
+    case FetchResult::CheckFailed:
+        return kDigestMismatchMessage;
+    case FetchResult::SignatureMissing:
+        return kSignatureMissingMessage;
+    case FetchResult::SignatureWrong:
+        return kSignatureWrongMessage;
+    default:
+        return nullptr;
+    }
+}
+
+bool ParseVersion(const std::string& text, unsigned long long (&parts)[4]) {
+    size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (at >= text.size() || text[at] != '.') return false;
+            ++at;
+        }
+        const size_t begin = at;
+        unsigned long long value = 0;
+        // Nine digits at most: no overflow, and more than any version resource holds.
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - begin < 9) {
+            value = value * 10 + static_cast<unsigned>(text[at] - '0');
+            ++at;
+        }
+        if (at == begin) return false;
+        parts[i] = value;
+    }
+    return at == text.size();
+}
+
+bool VersionIsNewer(const std::string& offered, const std::string& installed) {
+    unsigned long long a[4], b[4];
+    if (!ParseVersion(offered, a) || !ParseVersion(installed, b)) return false;
+    for (int i = 0; i < 4; ++i) {
+        if (a[i] != b[i]) return a[i] > b[i];
+    }
+    return false;
+}
+
 std::string UpdateQueryHeaders(const std::string& acceptPoint) {
     return "Accept-Point:" + acceptPoint + "\r\nContent-Type:application/json";
 }
@@ -153,6 +195,14 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
         return -1;
     }
 
+    // Only an update: an offer of the client's own version or an older one (which may carry a
+    // valid signature of its own) is refused before anything is fetched or started. The client's
+    // own version is the one on the command line, not a declined one from V.
+    if (!VersionIsNewer(offeredVersion, version)) {
+        Tell(owner, kOfferNotNewerMessage);
+        return -1;
+    }
+
     const std::string digest = InstallerNameFromUrl(downloadUrl);
     std::string signature;
     jsonfield::String(*result, "signature", signature);  // absent: empty, which a signed build refuses
@@ -177,15 +227,18 @@ int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std:
     }
 
     Tell(owner, text + L" 将进行后台下载更新", L"更新提示");
-    switch (host_.FetchPackage(url, digest, owner)) {
+    const FetchResult fetched = host_.FetchPackage(url, digest, owner);
+    if (const wchar_t* message = CheckFailureMessage(fetched)) {
+        Tell(owner, message);
+        return -1;
+    }
+    switch (fetched) {
     case FetchResult::DownloadFailed:
         Tell(owner, L"失败", L"download");
         return 1;
-    case FetchResult::CheckFailed:
-        return -1;
     case FetchResult::Cancelled:
         return 1;  // as when the user puts off the installation
-    case FetchResult::Ready:
+    default:
         break;
     }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"");
@@ -206,7 +259,12 @@ int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::
     }
 
     if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
-    switch (host_.FetchPackage(url, digest, owner)) {
+    const FetchResult fetched = host_.FetchPackage(url, digest, owner);
+    if (const wchar_t* message = CheckFailureMessage(fetched)) {
+        Tell(owner, message);
+        return -1;
+    }
+    switch (fetched) {
     case FetchResult::Cancelled:
         // Stopping the download declines this version.
         host_.WriteDeclinedVersion(versionFile_, offeredVersion);

@@ -5,7 +5,32 @@
 
 #include <string>
 
-enum class FetchResult { DownloadFailed, CheckFailed, Ready, Cancelled };
+// How fetching the offered installer ended. The three check failures have each removed the
+// installer; the flow tells the user which check failed.
+enum class FetchResult {
+    DownloadFailed,
+    CheckFailed,       // the file's MD5 is not the one the download address names
+    Ready,
+    Cancelled,
+    SignatureMissing,  // signed build: the reply carries no usable signature (nothing downloaded)
+    SignatureWrong,    // signed build: the signature does not hold for this installer and version
+};
+
+// The message of a check failure; null for the other results.
+const wchar_t* CheckFailureMessage(FetchResult result);
+
+constexpr const wchar_t* kDigestMismatchMessage = L"文件校验失败,将在下次重新更新";
+constexpr const wchar_t* kSignatureMissingMessage = L"更新服务没有提供有效的安装包签名,将在下次重新更新";
+constexpr const wchar_t* kSignatureWrongMessage = L"安装包签名校验失败,将在下次重新更新";
+// An offer of a version that is not newer than the client's own (a replayed older installer, or
+// a service that is wrong) is refused before anything is downloaded or started.
+constexpr const wchar_t* kOfferNotNewerMessage = L"更新服务提供的版本不比当前版本新,不进行更新";
+
+// A version as four numbers ("1.0.3.12"); false for any other text.
+bool ParseVersion(const std::string& text, unsigned long long (&parts)[4]);
+// True when `offered` is greater than `installed`, both read as four numbers compared in order.
+// Either one that is not four numbers gives false.
+bool VersionIsNewer(const std::string& offered, const std::string& installed);
 
 // Everything the flow does to the outside world.
 class UpdaterHost {

@@ -3,6 +3,7 @@ silent install of version N, the installed client updated to N+1 through the rea
 demo platform's update service (optional and mandatory), a declined update, downloads that are cut
 short or carry a wrong digest, a setup that cannot end a running client, and uninstall."""
 import base64
+import glob
 import os
 import shutil
 import subprocess
@@ -26,6 +27,10 @@ TITLE = "青杉工作台客户端"
 MUTEX = "lenmark20191202"
 WM_QUIT_CLIENT = 0x46E
 CHECK_FAILED = "文件校验失败,将在下次重新更新"
+# The installed updater carries the build tree's own key; the demo service signs with it.
+SIGNING_KEY = os.environ.get("QUORVANE_UPDATE_SIGNING_KEY") or os.path.join(BUILD, "update-key", "publisher.pem")
+KEY_KIND = os.environ.get("QUORVANE_UPDATE_KEY_KIND", "build")
+RUN_FOLDER_PREFIX = ".setup-run-"
 
 _tmp = None
 
@@ -141,6 +146,21 @@ class ReleaseTest(unittest.TestCase):
     def updater_running(self):
         return bool(h.driver("processes", "--name", "quorvupdate.exe"))
 
+    def clients_running(self):
+        return h.driver("processes", "--name", "quorvane.exe")
+
+    def offer(self, version, mandatory=False, fault=None):
+        key = SIGNING_KEY if KEY_KIND == "build" and os.path.exists(SIGNING_KEY) else None
+        return demo_platform.UpdateOffer(setup_program(version), version, mandatory, fault=fault, signing_key=key)
+
+    def end_restarted_client(self):
+        """Ends a client that setup started (not ours to wait for) through its exit item."""
+        window = h.driver("wait-window", "--title", TITLE, "--class", "PXJMainFrame", "--timeout", 60000,
+                          timeout=90)
+        self.assertTrue(window and "hwnd" in window[0], window)
+        h.driver("send", "--hwnd", window[0]["hwnd"], "--msg", WM_QUIT_CLIENT, "--wparam", 1, "--post")
+        self.assertTrue(self.wait_for(lambda: not self.clients_running(), 60), self.clients_running())
+
     # -- tests -----------------------------------------------------------------------------------
 
     def test_silent_install_registers_the_programs(self):
@@ -171,7 +191,7 @@ class ReleaseTest(unittest.TestCase):
                     self.assertEqual(0, self.run_setup(setup_program(VERSION)))
                     self.platform.requests.clear()
                 self.write_user_files()
-                self.platform.update_offer = demo_platform.UpdateOffer(setup_program(NEXT), NEXT, mandatory)
+                self.platform.update_offer = self.offer(NEXT, mandatory)
                 client = self.start_client()
                 # The user's files as they are when the update is offered (signing in has
                 # added the account to the history by then).
@@ -180,8 +200,8 @@ class ReleaseTest(unittest.TestCase):
                 before = self.user_files()
                 for title, button in answers:
                     self.answer(title, button)
-                # Setup N+1 runs silently, ends the running client through its exit path and
-                # replaces the programs.
+                # Setup N+1 runs silently, ends the running client through its exit path,
+                # replaces the programs and starts the client again.
                 client.wait(timeout=120)
                 self.assertTrue(self.wait_for(lambda: install_probe.uninstall_entry(h.ARCH).get("DisplayVersion")
                                               == NEXT), install_probe.uninstall_entry(h.ARCH))
@@ -190,16 +210,27 @@ class ReleaseTest(unittest.TestCase):
                 # A finished setup is not left where the updater would start it again.
                 self.assertFalse(os.path.exists(self.path("newupgrade.exe")))
                 self.assertEqual(VERSION, h.json.loads(self.queries()[0]["body"].decode("gbk"))["version"])
-                # The next start reports N+1 and is not offered anything.
-                client = self.start_client()
+                # The client is back by itself: version N+1, signed in with the remembered account
+                # (it asks for updates only from its main window) and not offered anything.
                 self.assertTrue(self.wait_for(lambda: len(self.queries()) == 2))
                 self.assertEqual(NEXT, h.json.loads(self.queries()[1]["body"].decode("gbk"))["version"])
-                self.end_client(client)
+                self.assertEqual(1, len(self.clients_running()))
                 self.assertTrue(self.wait_for(lambda: not self.updater_running(), 60))
+                self.end_restarted_client()
+                # The copy of setup that did the work ran from a folder of its own inside the
+                # installed folder, never from the user's temporary folder.
+                self.assertEqual([], glob.glob(os.path.join(h.winarch.prefix(h.ARCH), "drive_c", "**",
+                                                            "quorvane-update-setup*"), recursive=True))
+                run_folders = [n for n in os.listdir(self.dir) if n.startswith(RUN_FOLDER_PREFIX)]
+                self.assertEqual(1, len(run_folders), run_folders)
+                self.assertEqual(["setup.exe"], os.listdir(self.path(run_folders[0])))
+                # The next setup takes the folder of the last one away.
+                self.assertEqual(0, self.run_setup(setup_program(NEXT)))
+                self.assertEqual([], [n for n in os.listdir(self.dir) if n.startswith(RUN_FOLDER_PREFIX)])
 
     def test_declined_update_is_remembered_and_not_offered_again(self):
         self.write_user_files()
-        self.platform.update_offer = demo_platform.UpdateOffer(setup_program(NEXT), NEXT)
+        self.platform.update_offer = self.offer(NEXT)
         client = self.start_client()
         self.answer("更新提示", "IDNO")
         self.assertTrue(self.wait_for(lambda: os.path.exists(self.path("version.bin"))))
@@ -220,7 +251,7 @@ class ReleaseTest(unittest.TestCase):
                 for leftover in ("newupgrade", "newupgrade.exe"):
                     if os.path.exists(self.path(leftover)):
                         os.remove(self.path(leftover))
-                self.platform.update_offer = demo_platform.UpdateOffer(setup_program(NEXT), NEXT, fault=fault)
+                self.platform.update_offer = self.offer(NEXT, fault=fault)
                 client = self.start_client()
                 self.answer("更新提示", "IDYES")
                 # A short read may end the download as failed (no message) or as complete; then
@@ -320,6 +351,20 @@ class UpdateServiceTest(unittest.TestCase):
         result = self.ask(b'{"version":"1.0.3.12"}')["result"]
         self.assertEqual("0", result["is_must"])
         self.assertEqual("MEUCIQ-signature", result["signature"])
+
+    def test_offer_signed_with_a_key_binds_installer_and_version(self):
+        key = os.path.join(self.folder, "key.pem")
+        demo_platform.sign_installer.genkey(key)
+        self.platform.update_offer = demo_platform.UpdateOffer(self.setup, "1.0.10.0", signing_key=key)
+        signature = self.ask(b'{"version":"1.0.3.12"}')["result"]["signature"]
+        verify = demo_platform.sign_installer.verify_bytes
+        self.assertTrue(verify(key, "1.0.10.0", b"MZ setup bytes", signature))
+        self.assertFalse(verify(key, "1.0.10.1", b"MZ setup bytes", signature))
+        self.assertFalse(verify(key, "1.0.10.0", b"MZ setup bytes!", signature))
+        # The release step's .sig says the same.
+        demo_platform.sign_installer.sign(key, self.setup)
+        with open(self.setup + ".sig", encoding="ascii") as f:
+            self.assertTrue(verify(key, "1.0.10.0", b"MZ setup bytes", f.read()))
 
     def test_unreadable_query_gets_a_failure_status(self):
         self.platform.update_offer = demo_platform.UpdateOffer(self.setup, "1.0.10.0")

@@ -79,9 +79,11 @@ const wchar_t* kCommandLine =
     L"\"header\":{\"Accept-Point\":\"0123456789abcdef0123456789abcdef\"},"
     L"\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"1.0.3.12\"}}";
 
-std::string Reply(const std::string& isNormal, const std::string& isMust, const std::string& text = "\"notes\"") {
+std::string Reply(const std::string& isNormal, const std::string& isMust, const std::string& text = "\"notes\"",
+                  const std::string& version = "2.0.0.1") {
     return "{\"status\":20000,\"result\":{\"is_normal\":" + isNormal + ",\"is_must\":" + isMust +
-           ",\"text\":" + text + ",\"url\":\"http://h/p/ABCDEF0123456789abcdef0123456789.exe\",\"version\":\"2.0.0.1\"}}";
+           ",\"text\":" + text + ",\"url\":\"http://h/p/ABCDEF0123456789abcdef0123456789.exe\",\"version\":\"" +
+           version + "\"}}";
 }
 
 int RunFlow(FakeHost& host, const std::wstring& commandLine = kCommandLine) {
@@ -279,7 +281,7 @@ TEST(UpdateFlow, MandatoryDownloads) {
         {FetchResult::Ready, IDYES, 1, 2, 1},
         {FetchResult::Ready, IDNO, 1, 2, 0},
         {FetchResult::DownloadFailed, IDYES, 1, 2, 0},
-        {FetchResult::CheckFailed, IDYES, -1, 1, 0},
+        {FetchResult::CheckFailed, IDYES, -1, 2, 0},
     };
     for (const auto& row : rows) {
         FakeHost host;
@@ -302,6 +304,8 @@ TEST(UpdateFlow, MandatoryDownloads) {
         } else if (row.fetch == FetchResult::Ready) {
             EXPECT_EQ(L"升级版本下载完成是否现在更新?", host.messages[1].text);
             EXPECT_EQ(static_cast<UINT>(MB_YESNO), host.messages[1].type);
+        } else {
+            EXPECT_EQ(kDigestMismatchMessage, host.messages[1].text);
         }
         ASSERT_EQ(row.starts, host.starts.size());
         if (row.starts) {
@@ -371,7 +375,7 @@ TEST(UpdateFlow, OptionalAccepted) {
         {FetchResult::Ready, IDYES, 2, 1},
         {FetchResult::Ready, IDNO, 2, 0},
         {FetchResult::DownloadFailed, IDYES, 1, 0},
-        {FetchResult::CheckFailed, IDYES, 1, 0},
+        {FetchResult::CheckFailed, IDYES, 2, 0},
     };
     for (const auto& row : rows) {
         FakeHost host;
@@ -383,7 +387,8 @@ TEST(UpdateFlow, OptionalAccepted) {
         ASSERT_EQ(row.messages, host.messages.size());
         EXPECT_EQ(L"notes 是否进行更新?", host.messages[0].text);
         if (row.messages > 1) {
-            EXPECT_EQ(L"升级版本下载完成是否现在更新?", host.messages[1].text);
+            EXPECT_EQ(row.fetch == FetchResult::Ready ? L"升级版本下载完成是否现在更新?" : kDigestMismatchMessage,
+                      host.messages[1].text);
         }
         EXPECT_EQ(0u, host.files.count(kV));
         ASSERT_EQ(row.starts, host.starts.size());
@@ -481,6 +486,99 @@ TEST(UpdateFlow, CancelledDownloadEndsLikeADeclinedUpdate) {
             EXPECT_EQ(L"2.0.0.1", host.declined);
         }
         EXPECT_TRUE(host.starts.empty());
+    }
+}
+
+TEST(VersionIsNewer, FourNumbersComparedInOrder) {
+    const struct {
+        const char* offered;
+        const char* installed;
+        bool newer;
+    } rows[] = {
+        {"1.0.3.13", "1.0.3.12", true},
+        {"1.0.10.0", "1.0.9.99", true},  // numbers, not text
+        {"2.0.0.0", "1.99.99.99", true},
+        {"1.0.3.12", "1.0.3.12", false},
+        {"1.0.3.11", "1.0.3.12", false},
+        {"1.0.9.99", "1.0.10.0", false},
+        {"01.0.3.13", "1.0.3.12", true},
+        {"999999999.0.0.0", "1.0.3.12", true},
+        // Not four numbers: never newer, whichever side.
+        {"1.0.4", "1.0.3.12", false},
+        {"1.0.3.13.1", "1.0.3.12", false},
+        {"1.0.3.13 ", "1.0.3.12", false},
+        {"1.0.3.+13", "1.0.3.12", false},
+        {"1..3.13", "1.0.3.12", false},
+        {"1000000000.0.0.0", "1.0.3.12", false},
+        {"", "1.0.3.12", false},
+        {"1.0.3.13", "", false},
+        {"1.0.3.13", "1.0", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.newer, VersionIsNewer(row.offered, row.installed)) << row.offered << " vs " << row.installed;
+    }
+}
+
+// An offer that is not newer than the client (a replayed older installer) is refused before
+// anything is downloaded or started, a pending installer included, and V stays as it was.
+TEST(UpdateFlow, OfferNotNewerThanTheClientIsRefused) {
+    for (const char* offered : {"1.0.3.12", "1.0.3.11", "0.9.0.0", "1.0.4", "beta"}) {
+        for (const char* isMust : {"\"1\"", "\"0\""}) {
+            for (bool pending : {false, true}) {
+                CheckingHost host;
+                host.files = {kV};
+                if (pending) host.files.insert(kE);
+                host.declined = L"0.1.0.0";
+                host.response = Reply("\"1\"", isMust, "\"notes\"", offered);
+                host.answers = {IDYES, IDYES};
+                EXPECT_EQ(-1, RunFlow(host)) << offered << isMust << pending;
+                ASSERT_EQ(1u, host.messages.size()) << offered;
+                EXPECT_EQ(kOfferNotNewerMessage, host.messages[0].text);
+                EXPECT_EQ(L"提示", host.messages[0].caption);
+                EXPECT_EQ(kOwner, host.messages[0].owner);
+                EXPECT_EQ(0, host.fetches);
+                EXPECT_TRUE(host.starts.empty());
+                EXPECT_EQ(0, host.trustChecks);
+                EXPECT_EQ(pending ? 2u : 1u, host.files.size());
+                EXPECT_EQ(L"0.1.0.0", host.declined);
+            }
+        }
+    }
+    // The client's own version decides, not a declined one standing in for it in the query.
+    CheckingHost host;
+    host.files = {kV};
+    host.declined = L"3.0.0.0";
+    host.response = Reply("\"1\"", "\"1\"", "\"notes\"", "1.0.3.13");
+    host.answers = {IDNO};
+    EXPECT_EQ(1, RunFlow(host));
+    EXPECT_EQ(1, host.fetches);
+}
+
+// Each failed check of the fetched installer is told to the user through the host, owned by the
+// client's window, and ends as a failed check in both branches.
+TEST(UpdateFlow, FailedChecksAreToldThroughTheHost) {
+    const struct {
+        FetchResult fetch;
+        const wchar_t* message;
+    } rows[] = {
+        {FetchResult::CheckFailed, L"文件校验失败,将在下次重新更新"},
+        {FetchResult::SignatureMissing, L"更新服务没有提供有效的安装包签名,将在下次重新更新"},
+        {FetchResult::SignatureWrong, L"安装包签名校验失败,将在下次重新更新"},
+    };
+    for (const auto& row : rows) {
+        for (const char* isMust : {"\"1\"", "\"0\""}) {
+            FakeHost host;
+            host.response = Reply("\"1\"", isMust);
+            host.fetchResult = row.fetch;
+            host.answers = {IDYES, IDYES};
+            EXPECT_EQ(-1, RunFlow(host)) << isMust;
+            ASSERT_EQ(2u, host.messages.size());
+            EXPECT_EQ(row.message, host.messages[1].text);
+            EXPECT_EQ(L"提示", host.messages[1].caption);
+            EXPECT_EQ(static_cast<UINT>(MB_OK), host.messages[1].type);
+            EXPECT_EQ(kOwner, host.messages[1].owner);
+            EXPECT_TRUE(host.starts.empty());
+        }
     }
 }
 

@@ -110,28 +110,6 @@ std::string ReadWhole(const std::wstring& path) {
     return content;
 }
 
-// Answers the updater's "文件校验失败" box in this process, should one wait for a user.
-class BoxAnswerer {
-public:
-    BoxAnswerer()
-        : thread_([this] {
-              while (!stop_) {
-                  if (HWND box = FindWindowW(L"#32770", L"提示")) {
-                      PostMessageW(box, WM_COMMAND, IDOK, 0);
-                  }
-                  Sleep(50);
-              }
-          }) {}
-    ~BoxAnswerer() {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 // Runs `afterDownload` once the download has ended, before the file is checked.
 struct CheckpointProgress : DownloadProgress {
     std::function<void()> afterDownload;
@@ -200,8 +178,7 @@ TEST(FetchPackage, TheDigestVouchesForTheBytesOnDisk) {
                 FlushFileBuffers(before);
             }
         };
-        BoxAnswerer boxes;
-        EXPECT_EQ(row.result, FetchPackage(paths, url, row.digest, nullptr, &progress)) << row.name;
+        EXPECT_EQ(row.result, FetchPackage(paths, url, row.digest, &progress)) << row.name;
         if (before != INVALID_HANDLE_VALUE) CloseHandle(before);
         if (row.meddler == WriterAfterDownload) {
             EXPECT_TRUE(refused) << row.name;
@@ -215,6 +192,89 @@ TEST(FetchPackage, TheDigestVouchesForTheBytesOnDisk) {
         DeleteFileW(paths.Installer().c_str());
     }
     RemoveDirectoryW(dir.c_str());
+}
+
+// A temporary updater folder D.
+class TempDir {
+public:
+    TempDir() {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        static int count = 0;
+        path_ = std::wstring(base) + L"pkg-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++count);
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempDir() {
+        for (const wchar_t* name : {L"\\newupgrade", L"\\newupgrade.exe"}) DeleteFileW((path_ + name).c_str());
+        RemoveDirectoryW(path_.c_str());
+    }
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+void WriteWhole(const std::wstring& path, const std::string& content) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+// The signature of another offer (see signature_test.cpp): well-formed, but it holds for none
+// of the files here.
+const char kForeignSignature[] =
+    "CBiS+FKrK6aHHkXtnDVSMKtLlhQpgTshnN7wsFlaTNzHlliz+GJ3fpZJCj1Fg4cwlZq48uNXpLvBkKbcNvqBAg==";
+const char kSomeKeyHex[] =
+    "8be1f1dabfc69617e240990b45c31996f8c19801eb9a66994c2f2aa1c0a4f3e9"
+    "6d6bbb34066e9783813f55d805fcd6f8d213444db9374665c7b0955ebb4822ab";
+
+// In a signed build: no usable signature means no download at all; one that does not hold
+// removes the downloaded installer. Neither shows anything itself (the flow tells the user).
+TEST(FetchPackage, SignatureChecks) {
+    PublicKey key{};
+    ASSERT_TRUE(PublicKeyFromHex(kSomeKeyHex, key));
+    testing_fixtures::RawHttpServer server;
+    const std::string body = "MZ installer";
+    server.SetResponse(200, "", body);
+    const std::string narrow = server.Url("/pkg/" + DigestOf(body) + ".exe");
+    const std::wstring url(narrow.begin(), narrow.end());
+    TempDir dir;
+    UpdaterPaths paths(dir.path());
+
+    const InstallerSignature missing(key, "", "2.0.0.1");
+    EXPECT_EQ(FetchResult::SignatureMissing, FetchPackage(paths, url, DigestOf(body), nullptr, &missing));
+    EXPECT_TRUE(server.Requests().empty());
+
+    const InstallerSignature wrong(key, kForeignSignature, "2.0.0.2");
+    EXPECT_EQ(FetchResult::SignatureWrong, FetchPackage(paths, url, DigestOf(body), nullptr, &wrong));
+    EXPECT_EQ(1u, server.Requests().size());
+    EXPECT_EQ("<missing>", ReadWhole(paths.Installer()));
+    EXPECT_EQ(FetchResult::CheckFailed, FetchPackage(paths, url, DigestOf(body + "x"), nullptr, &wrong));
+    EXPECT_EQ(FetchResult::Ready, FetchPackage(paths, url, DigestOf(body)));
+    EXPECT_EQ(body, ReadWhole(paths.Installer()));
+}
+
+// An installer left from an earlier run is started only while it is the one the current offer
+// names, in every build: its MD5 first, and in a signed build the signature as well.
+TEST(PendingInstallerMatches, DigestInEveryBuildSignatureInSignedOnes) {
+    TempDir dir;
+    UpdaterPaths paths(dir.path());
+    const std::string content = "MZ pending installer";
+    PublicKey key{};
+    ASSERT_TRUE(PublicKeyFromHex(kSomeKeyHex, key));
+    const InstallerSignature wrong(key, kForeignSignature, "2.0.0.1");
+    const InstallerSignature missing(key, "", "2.0.0.1");
+
+    EXPECT_FALSE(PendingInstallerMatches(paths, DigestOf(content), nullptr));  // no file at all
+    WriteWhole(paths.Installer(), content);
+    EXPECT_TRUE(PendingInstallerMatches(paths, DigestOf(content), nullptr));
+    EXPECT_TRUE(PendingInstallerMatches(paths, Upper(DigestOf(content)), nullptr));
+    EXPECT_FALSE(PendingInstallerMatches(paths, DigestOf(content + "x"), nullptr));  // a withdrawn one
+    EXPECT_FALSE(PendingInstallerMatches(paths, "", nullptr));
+    EXPECT_FALSE(PendingInstallerMatches(paths, DigestOf(content), &wrong));
+    EXPECT_FALSE(PendingInstallerMatches(paths, DigestOf(content), &missing));
 }
 
 Json::Value Parse(const char* text) {

@@ -133,7 +133,7 @@ TEST(DownloadProgress, CancelRemovesThePartialFileAndKeepsThePendingInstaller) {
 
     Recorder progress;
     progress.stopAt = 1;
-    EXPECT_EQ(FetchResult::Cancelled, FetchPackage(paths, Wide(server.Url("/pkg/a.exe")), "", nullptr, &progress));
+    EXPECT_EQ(FetchResult::Cancelled, FetchPackage(paths, Wide(server.Url("/pkg/a.exe")), "", &progress));
     EXPECT_EQ(1, progress.finished);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(paths.DownloadTarget().c_str()));
     EXPECT_EQ(7u, FileSize(installer));

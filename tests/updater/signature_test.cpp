@@ -1,5 +1,5 @@
-// Installer signatures: the text forms of key and signature, and CNG's verdict on a signature
-// made by openssl for a known message.
+// Offer signatures: the text forms of key and signature, the signed text, and CNG's verdict on
+// signatures made by openssl for a known message and a known offer.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -23,6 +23,15 @@ const char kSignature[] = "+G85YAhFmF96Lwf8DLdJqqjqsfPqgKQEAEXbDbkrfcQ8jYwXeYReS
 const unsigned char kMessageSha256[32] = {0xba, 0xec, 0xe3, 0xd2, 0x26, 0xe4, 0xff, 0x1b, 0xa0, 0x3f, 0x35,
                                           0x29, 0x31, 0x48, 0xeb, 0xa1, 0x2e, 0x2f, 0x57, 0x8e, 0xa6, 0x54,
                                           0x88, 0xb7, 0xae, 0x5a, 0x6b, 0xa8, 0x5f, 0xc2, 0xb9, 0x03};
+
+// Made the same way: the signature of the offer of version 2.0.0.1 whose installer holds
+// kMessage, that is of OfferSigningText("2.0.0.1", SHA-256 of kMessage).
+const char kOfferKeyHex[] =
+    "8be1f1dabfc69617e240990b45c31996f8c19801eb9a66994c2f2aa1c0a4f3e9"
+    "6d6bbb34066e9783813f55d805fcd6f8d213444db9374665c7b0955ebb4822ab";
+const char kOfferVersion[] = "2.0.0.1";
+const char kOfferSignature[] =
+    "CBiS+FKrK6aHHkXtnDVSMKtLlhQpgTshnN7wsFlaTNzHlliz+GJ3fpZJCj1Fg4cwlZq48uNXpLvBkKbcNvqBAg==";
 
 std::wstring WriteTemp(const std::string& content) {
     wchar_t dir[MAX_PATH], name[MAX_PATH];
@@ -104,26 +113,45 @@ TEST(Signature, VerifiesWithTheSystemCrypto) {
     EXPECT_FALSE(VerifyDigestSignature(offCurve, digest, signature));
 }
 
-TEST(Signature, InstallerFiles) {
+TEST(Signature, SigningTextIsExactlyVersionAndDigest) {
+    Sha256Digest digest{};
+    std::copy(std::begin(kMessageSha256), std::end(kMessageSha256), digest.begin());
+    EXPECT_EQ("quorvane-update\n2.0.0.1\nbaece3d226e4ff1ba03f35293148eba12e2f578ea65488b7ae5a6ba85fc2b903",
+              OfferSigningText("2.0.0.1", digest));
+}
+
+// The signature binds the installer to the version it is offered as: the same file offered as
+// another version, another file under the signed version, another key or no signature fail.
+TEST(Signature, OfferSignatureBindsFileAndVersion) {
     const std::wstring good = WriteTemp(kMessage);
     const std::wstring tampered = WriteTemp(std::string(kMessage) + " ");
-    Sha256Digest digest{};
-    ASSERT_TRUE(Sha256OfFile(good, digest));
-    EXPECT_TRUE(std::equal(digest.begin(), digest.end(), std::begin(kMessageSha256)));
 
-    const InstallerSignature signature(Key(kKeyHex), kSignature);
+    const InstallerSignature signature(Key(kOfferKeyHex), kOfferSignature, kOfferVersion);
     EXPECT_TRUE(signature.WellFormed());
     EXPECT_TRUE(signature.Verifies(good));
     EXPECT_FALSE(signature.Verifies(tampered));
     EXPECT_FALSE(signature.Verifies(good + L".missing"));
-    EXPECT_FALSE(Sha256OfFile(good + L".missing", digest));
+    for (const char* version : {"2.0.0.2", "2.0.0.1 ", "1.0.0.1", ""}) {
+        EXPECT_FALSE(InstallerSignature(Key(kOfferKeyHex), kOfferSignature, version).Verifies(good)) << version;
+    }
+    // A signature of the file's digest alone, as older releases made it, binds no version.
+    EXPECT_FALSE(InstallerSignature(Key(kKeyHex), kSignature, kOfferVersion).Verifies(good));
+    EXPECT_FALSE(InstallerSignature(Key(kOtherKeyHex), kOfferSignature, kOfferVersion).Verifies(good));
 
-    const InstallerSignature missing(Key(kKeyHex), "");
+    const InstallerSignature missing(Key(kOfferKeyHex), "", kOfferVersion);
     EXPECT_FALSE(missing.WellFormed());
     EXPECT_FALSE(missing.Verifies(good));
-    EXPECT_FALSE(InstallerSignature(Key(kOtherKeyHex), kSignature).Verifies(good));
     DeleteFileW(good.c_str());
     DeleteFileW(tampered.c_str());
+}
+
+TEST(Signature, Sha256OfFiles) {
+    const std::wstring file = WriteTemp(kMessage);
+    Sha256Digest digest{};
+    ASSERT_TRUE(Sha256OfFile(file, digest));
+    EXPECT_TRUE(std::equal(digest.begin(), digest.end(), std::begin(kMessageSha256)));
+    EXPECT_FALSE(Sha256OfFile(file + L".missing", digest));
+    DeleteFileW(file.c_str());
 }
 
 TEST(Signature, Sha256OfLargeFileSpansBlocks) {

@@ -147,7 +147,7 @@ class Decisions(UpdaterCase):
     def test_mandatory_with_pending_installer(self):
         self.upd.put_pending_installer()
         self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
-        self.service.reply = h.offer("http://x/pkg/a.exe", is_must="1")
+        self.service.reply = h.offer(self.service.add_file(self.installer), is_must="1")
         code, boxes = self.upd.run(self.cmd(), ["IDOK"])
         self.assertEqual(MINUS_ONE, code)
         self.assertBox(boxes[0], "提示", "检测到新版本,即将更新")
@@ -188,7 +188,7 @@ class Decisions(UpdaterCase):
             with self.subTest(is_must=is_must):
                 self.upd.put_pending_installer()
                 self.upd.write_version_file("[browser_client]\nversion=2.0.0.1\n")
-                self.service.reply = h.offer("http://x/pkg/a.exe", is_must=is_must)
+                self.service.reply = h.offer(self.service.add_file(self.installer), is_must=is_must)
                 self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
                 self.assertFalse(os.path.exists(self.upd.V))
         runs = self.upd.installer_runs(2)
@@ -273,7 +273,9 @@ class Downloads(UpdaterCase):
         ]
         for is_must, url, answers in rows:
             with self.subTest(url=url):
-                self.service.reply = h.offer(url, is_must=is_must)
+                # Signed for what the service means to send; the digest check comes first.
+                self.service.reply = h.offer(url, is_must=is_must,
+                                             signature=h.sign(self.installer) if h.can_sign() else None)
                 code, boxes = self.upd.run(self.cmd(), answers)
                 self.assertEqual(MINUS_ONE, code)
                 self.assertBox(boxes[-1], "提示", "文件校验失败,将在下次重新更新")
@@ -291,7 +293,7 @@ class Downloads(UpdaterCase):
     def test_pending_junk_installer_is_deleted_after_start(self):
         with open(self.upd.E, "wb") as f:
             f.write(b"MZ but nothing more")
-        self.service.reply = h.offer("http://x/pkg/a.exe", is_must="0")
+        self.service.reply = h.offer(self.service.add_file(b"MZ but nothing more"), is_must="0")
         self.assertEqual((MINUS_ONE, []), self.upd.run(self.cmd()))
         self.assertFalse(os.path.exists(self.upd.E))
 
@@ -417,6 +419,7 @@ class Texts(UpdaterCase):
 
 SIGNATURE_MISSING = "更新服务没有提供有效的安装包签名,将在下次重新更新"
 SIGNATURE_WRONG = "安装包签名校验失败,将在下次重新更新"
+OFFER_NOT_NEWER = "更新服务提供的版本不比当前版本新,不进行更新"
 
 
 class Progress(UpdaterCase):
@@ -493,7 +496,7 @@ class Progress(UpdaterCase):
                 self.assertEqual([], self.upd.installer_runs(timeout=0))
 
 
-@unittest.skipUnless(os.path.exists(h.SIGNED_UPDATER), "no signed updater in this build (openssl missing)")
+@unittest.skipUnless(h.can_sign() and os.path.exists(h.SIGNED_UPDATER), "no signed updater in this build (openssl missing)")
 class Signed(UpdaterCase):
     """The updater built with a publisher key: only installers signed with its private key run."""
 
@@ -535,6 +538,10 @@ class Signed(UpdaterCase):
             ("tampered file", tampered_url, good, SIGNATURE_WRONG, True),
             ("bit flipped", good_url, good[:10] + ("A" if good[10] != "A" else "B") + good[11:], SIGNATURE_WRONG,
              True),
+            # Signed for another version: the same installer offered as a newer one than it is.
+            ("other version", good_url, h.sign(self.installer, version="1.9.0.0"), SIGNATURE_WRONG, True),
+            # The installer's digest alone, as signatures used to be made: it names no version.
+            ("digest only", good_url, self.digest_only_signature(self.installer), SIGNATURE_WRONG, True),
         ]
         for name, url, signature, message, downloads in rows:
             for is_must, answers in (("1", ["IDOK", "IDOK"]), ("0", ["IDYES", "IDOK"])):
@@ -548,6 +555,15 @@ class Signed(UpdaterCase):
                     self.assertFalse(os.path.exists(self.upd.E))
                     self.assertFalse(os.path.exists(self.upd.P))
         self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+    @staticmethod
+    def digest_only_signature(data):
+        with h.tempfile.TemporaryDirectory(prefix="quorvupdate-sign-") as work:
+            path = os.path.join(work, "installer.exe")
+            with open(path, "wb") as f:
+                f.write(data)
+            der = h.sign_installer.openssl("dgst", "-sha256", "-sign", h.SIGNING_KEY, path)
+        return h.sign_installer.base64.b64encode(h.sign_installer.raw_signature(der)).decode("ascii")
 
     def test_pending_installer_must_verify_too(self):
         signature = h.sign(self.installer)
@@ -568,6 +584,94 @@ class Signed(UpdaterCase):
         self.assertEqual(1, len(self.service.downloads()))
         with open(self.upd.E, "rb") as f:
             self.assertEqual(self.installer, f.read())
+
+
+class Trust(UpdaterCase):
+    """What nobody on the network path, nor a program at normal rights, can make the updater do."""
+
+    @unittest.skipIf(h.KEY_KIND == "unsigned", "this build was made with unsigned updates")
+    def test_everyday_updater_refuses_an_unsigned_offer(self):
+        # A forged reply needs only an "OK": the everyday build asks for the publisher's signature.
+        url = self.service.add_file(self.installer)
+        for is_must, answers in (("1", ["IDOK", "IDOK"]), ("0", ["IDYES", "IDOK"])):
+            with self.subTest(is_must=is_must):
+                self.service.reply = h.offer(url, is_must=is_must, signature=None)
+                code, boxes = self.upd.run(self.cmd(), answers)
+                self.assertEqual(MINUS_ONE, code)
+                self.assertBox(boxes[-1], "提示", SIGNATURE_MISSING)
+        self.assertEqual([], self.service.downloads())
+        self.assertFalse(os.path.exists(self.upd.E))
+        self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+    @unittest.skipUnless(h.can_sign() and os.path.exists(h.SIGNED_UPDATER), "no signed updater in this build")
+    def test_replayed_older_offer_is_refused_before_anything_runs(self):
+        # A validly signed older (or the same) version: refused at once, also when its installer
+        # is already waiting as newupgrade.exe; V stays as it was.
+        self.upd.cleanup()
+        self.upd = h.UpdaterRun(h.SIGNED_UPDATER)
+        self.addCleanup(self.upd.cleanup)
+        url = self.service.add_file(self.installer)
+        for version in ("1.0.3.11", "1.0.3.12", "1.0.3"):
+            for is_must, pending in (("1", False), ("0", False), ("1", True), ("0", True)):
+                with self.subTest(version=version, is_must=is_must, pending=pending):
+                    if pending:
+                        self.upd.put_pending_installer()
+                    elif os.path.exists(self.upd.E):
+                        os.remove(self.upd.E)
+                    self.upd.write_version_file("[browser_client]\nversion=0.1.0.0\n")
+                    # A text that is not four numbers cannot be signed at all; it is refused first.
+                    signature = h.sign(self.installer, version=version) if version.count(".") == 3 else None
+                    self.service.reply = h.offer(url, is_must=is_must, version=version, signature=signature)
+                    code, boxes = self.upd.run(self.cmd(), ["IDOK"])
+                    self.assertEqual(MINUS_ONE, code)
+                    self.assertBox(boxes[0], "提示", OFFER_NOT_NEWER)
+                    self.assertEqual(pending, os.path.exists(self.upd.E))
+                    self.assertIn("version=0.1.0.0", self.upd.read_version_file())
+        self.assertEqual([], self.service.downloads())
+        self.assertEqual([], self.upd.installer_runs(timeout=0))
+        # The next version, numerically greater, is taken.
+        self.service.reply = h.offer(url, is_must="1", version="1.0.10.0")
+        code, boxes = self.upd.run(self.cmd(), ["IDOK"])
+        self.assertEqual(MINUS_ONE, code)
+        self.assertBox(boxes[0], "提示", "检测到新版本,即将更新")
+
+    def test_stale_pending_installer_is_replaced_in_an_unsigned_build(self):
+        # Even with the MD5 as its only check, a newupgrade.exe that is not the installer the
+        # service offers now (withdrawn, stale) is never started: it goes, and the offer is fetched.
+        self.upd.cleanup()
+        self.upd = h.UpdaterRun(h.UNSIGNED_UPDATER)
+        self.addCleanup(self.upd.cleanup)
+        current = self.installer + b"current build"
+        url = self.service.add_file(current)
+        for is_must, answers, expected in (("1", ["IDOK", "IDNO"], 1), ("0", ["IDYES", "IDNO"], MINUS_ONE)):
+            with self.subTest(is_must=is_must):
+                self.service.requests.clear()
+                self.upd.put_pending_installer()
+                self.service.reply = h.offer(url, is_must=is_must, signature=None)
+                code, boxes = self.upd.run(self.cmd(), answers)
+                self.assertEqual(expected, code)
+                self.assertEqual("更新提示", boxes[0]["caption"])
+                self.assertEqual(1, len(self.service.downloads()))
+                with open(self.upd.E, "rb") as f:
+                    self.assertEqual(current, f.read())
+                os.remove(self.upd.E)
+        self.assertEqual([], self.upd.installer_runs(timeout=0))
+
+    def test_holder_of_the_old_mutex_name_blocks_nothing(self):
+        name = h.old_lock_name(h.win_path(self.upd.dir))
+        holder = h.subprocess.Popen(h.wine(h.UIDRIVER, "hold-mutex", "--name", name), stdin=h.subprocess.PIPE,
+                                    stdout=h.subprocess.PIPE, stderr=h.subprocess.DEVNULL)
+        try:
+            self.assertIn(b'"held"', holder.stdout.readline())
+            self.service.reply = {"status": 500}
+            self.assertEqual((1, []), self.upd.run(self.cmd()))
+            self.assertEqual(1, len(self.service.queries()))
+        finally:
+            holder.stdin.close()
+            holder.wait(timeout=30)
+            holder.stdout.close()
+        # The lock file goes with the run that held it.
+        self.assertFalse(os.path.exists(os.path.join(self.upd.dir, "quorvupdate.lock")))
 
 
 if __name__ == "__main__":

@@ -168,34 +168,6 @@ TEST_F(TempDir, OnlyPlainFilesCountAsInstallers) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
 }
 
-TEST(UpdaterRunLock, OnePerFolder) {
-    UpdaterRunLock first;
-    ASSERT_TRUE(first.Acquire(L"C:\\lock-test\\A"));
-    // Mutexes are owned per thread: another thread stands in for another updater.
-    auto tryFrom = [](const wchar_t* dir) {
-        bool got = false;
-        std::thread([&] {
-            UpdaterRunLock other;
-            got = other.Acquire(dir);
-        }).join();
-        return got;
-    };
-    EXPECT_FALSE(tryFrom(L"C:\\lock-test\\A"));
-    EXPECT_FALSE(tryFrom(L"c:\\LOCK-TEST\\a"));
-    EXPECT_TRUE(tryFrom(L"C:\\lock-test\\B"));
-    EXPECT_EQ(RunLockName(L"C:\\x"), RunLockName(L"c:\\X"));
-    EXPECT_NE(RunLockName(L"C:\\x"), RunLockName(L"C:\\y"));
-}
-
-TEST(UpdaterRunLock, AbandonedLockIsFree) {
-    std::thread([] {
-        UpdaterRunLock* leaked = new UpdaterRunLock;  // ends its thread holding the mutex, like a killed run
-        EXPECT_TRUE(leaked->Acquire(L"C:\\lock-test\\killed"));
-    }).join();
-    UpdaterRunLock next;
-    EXPECT_TRUE(next.Acquire(L"C:\\lock-test\\killed"));
-}
-
 TEST(ReleaseText, CutAtTheLimitWithoutSplittingAPair) {
     EXPECT_EQ(L"", ShortenReleaseText(L""));
     const std::wstring exact(kMaxReleaseTextChars, L'a');

@@ -15,6 +15,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import winarch  # noqa: E402
+import sign_installer  # noqa: E402
 
 ARCH = winarch.current_arch()
 BIN = os.environ.get("QUORVANE_BIN", "")
@@ -24,10 +25,17 @@ INSTALLER = os.path.join(BIN, "updater_fixture_installer.exe")
 # The updater built with waits that QUORVANE_TEST_WAIT_MS shortens (never shipped).
 UPDATER_TESTWAITS = os.path.join(BIN, "quorvupdate_testwaits.exe")
 TEST_WAIT_MS = 2000  # connect, send and receive; a download may be silent for twice as long
-# Built with the public half of test-keys/release.pem, which the build made for the tests.
-SIGNED_UPDATER = os.path.join(BIN, "quorvupdate_signed.exe")
-KEYS = os.path.join(os.path.dirname(BIN.rstrip("/")), "test-keys")
-SIGN_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "sign_installer.py")
+# Offers are signed with the build tree's own key (build/<arch>/update-key/publisher.pem), whose
+# public half the everyday quorvupdate carries; a build made with the publisher's key names
+# another updater that carries it (QUORVANE_SIGNED_UPDATER). test-keys/other.pem signs what
+# every signed updater must refuse.
+BUILD_DIR = os.path.dirname(BIN.rstrip("/"))
+SIGNING_KEY = os.environ.get("QUORVANE_UPDATE_SIGNING_KEY") or os.path.join(BUILD_DIR, "update-key", "publisher.pem")
+KEY_KIND = os.environ.get("QUORVANE_UPDATE_KEY_KIND", "build")
+SIGNED_UPDATER = os.path.join(BIN, (os.environ.get("QUORVANE_SIGNED_UPDATER") or "quorvupdate") + ".exe")
+# What -DQUORVANE_UNSIGNED_UPDATES=ON makes: the MD5 is its only check.
+UNSIGNED_UPDATER = os.path.join(BIN, "quorvupdate_unsigned.exe")
+KEYS = os.path.join(BUILD_DIR, "test-keys")
 PROGRESS_CLASS = "QuorvUpdateProgress"
 
 QUERY_PATH = "/platform/clientversion/findClientVersion"
@@ -46,16 +54,21 @@ def md5_hex(data):
     return hashlib.md5(data).hexdigest()
 
 
-def sign(data, key="release"):
-    """The signature the release step makes for `data` with a test key: base64 of r||s."""
-    with tempfile.TemporaryDirectory(prefix="quorvupdate-sign-") as work:
-        path = os.path.join(work, "installer.exe")
-        with open(path, "wb") as f:
-            f.write(data)
-        subprocess.run([sys.executable, SIGN_TOOL, "sign", os.path.join(KEYS, key + ".pem"), path], check=True,
-                       stdout=subprocess.DEVNULL)
-        with open(path + ".sig", encoding="ascii") as f:
-            return f.read()
+DEFAULT_VERSION = "2.0.0.1"  # what offer() offers; the command line's client is 1.0.3.12
+_signatures = {}
+
+
+def sign(data, key="release", version=DEFAULT_VERSION):
+    """The "signature" the release step makes for offering `data` as `version`: base64 of r||s."""
+    path = SIGNING_KEY if key == "release" else os.path.join(KEYS, key + ".pem")
+    cache = (path, version, hashlib.sha256(data).digest())
+    if cache not in _signatures:
+        _signatures[cache] = sign_installer.sign_bytes(path, version, data)
+    return _signatures[cache]
+
+
+def can_sign():
+    return os.path.exists(SIGNING_KEY)
 
 
 def styled_body(members):
@@ -244,9 +257,10 @@ class Service:
 
     def add_file(self, data, name=None, ext=".exe", broken=False, gate=None, rate=None):
         """Serves `data`; returns its download URL (named by its MD5 unless `name` is given).
-        `rate` paces the body at that many bytes per second."""
+        `rate` paces the body at that many bytes per second. offer() signs what it serves."""
         name = (name or md5_hex(data)) + ext
         self.files[name] = data
+        _served[name] = data
         if rate:
             self.rates[name] = rate
         if broken:
@@ -449,11 +463,30 @@ def command_line(url, hwnd, version="1.0.3.12", accept_point=ACCEPT_POINT):
             '"postdata":{"type":"quorvane_client","version":"%s"}}' % (signed, url, accept_point, version))
 
 
-def offer(url, is_must="1", text="修复了若干问题", version="2.0.0.1", is_normal="1", signature=None):
+# Every file a fixture service serves, by name: offer() signs an offer of one of them.
+_served = {}
+SIGNED = object()
+
+
+def offer(url, is_must="1", text="修复了若干问题", version=DEFAULT_VERSION, is_normal="1", signature=SIGNED):
+    """The reply offering `url`. By default signed as the release step would sign it, when `url`
+    names a file a fixture service serves (and there is a key); `signature` None sends none."""
     result = {"is_normal": is_normal, "is_must": is_must, "text": text, "url": url, "version": version}
+    if signature is SIGNED:
+        data = _served.get(url.split("?")[0].rsplit("/", 1)[-1])
+        signature = sign(data, version=version) if data is not None and can_sign() else None
     if signature is not None:
         result["signature"] = signature
     return {"status": 20000, "result": result}
+
+
+def old_lock_name(folder):
+    """The named mutex that earlier updaters took as their lock for `folder` (a Windows path)."""
+    value = 1469598103934665603
+    data = folder.lower().encode("utf-16-le")
+    for i in range(0, len(data), 2):
+        value = ((value ^ (data[i] | data[i + 1] << 8)) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return "Local\\quorvupdate-%016x" % value
 
 
 class ProgressView:
