@@ -107,7 +107,8 @@ class ReleaseScript(unittest.TestCase):
                             (("--server-url", "ftp://platform.example.com", "--sms-url", "https://sms.example.com"),
                              "no address the client takes"),
                             (("--server-url", "https://platform.example.com", "--demo"), "exclude each other"),
-                            (("--demo", "--sign-cert", "/nonexistent.p12"), "no certificate file")):
+                            (("--demo", "--unsigned", "--sign-cert", "/nonexistent.p12"), "no certificate file"),
+                            (("--demo",), "publisher's key")):
             with self.subTest(args=args):
                 got = self.package(*args)
                 self.assertEqual(2, got.returncode)
