@@ -313,6 +313,8 @@ Function DirectoryLeave
     ${EndIf}
   ${EndIf}
   StrCpy $ServerUrl $0
+FunctionEnd
+
 ; $R2 = a new folder "$EXEDIR\${RUNDIR_PREFIX}<GUID>" that only administrators can write, or ""
 ; when none could be made.
 Function MakeRunFolder
