@@ -15,6 +15,13 @@ SetCompressor /SOLID lzma
   !error "define VERSION, ARCH, BINDIR, OUTFILE and ICON"
 !endif
 
+; Authenticode: with SIGNCMD (a command that signs the file it is given in place), the
+; uninstaller is signed before it is packed, and the setup program once it is written.
+!ifdef SIGNCMD
+  !uninstfinalize '${SIGNCMD} "%1"'
+  !finalize '${SIGNCMD} "%1"'
+!endif
+
 !define PRODUCT_NAME "青杉工作台客户端"
 !define PUBLISHER "青杉云"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
@@ -33,6 +40,11 @@ SetCompressor /SOLID lzma
 
 ; The folder of the update whose downloaded setup program started this copy (empty otherwise).
 Var UpdateDir
+; The platform server's address for maincfg.ini: /SERVERURL= or the directory page's field
+; (empty: an existing maincfg.ini stays as it is, and none is written).
+Var ServerUrl
+Var ServerUrlField
+Var ServerUrlGiven
 ; 1 when the client is to be started again at the end: setup ended a running one, or the updater
 ; started setup (the client that started the updater is ended for the update).
 Var RestartClient
@@ -73,6 +85,8 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 !define MUI_FINISHPAGE_RUN_TEXT "启动${PRODUCT_NAME}"
 
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW DirectoryShow
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -93,6 +107,25 @@ Function .onInit
   ${EndIf}
   SetRegView 64
 !endif
+  ; An address given for maincfg.ini must be one the client takes; checked before anything is
+  ; touched. Exit code 7 when it is not.
+  Call ServerUrlOption
+  ${If} $ServerUrlGiven == "absent"
+    StrCpy $ServerUrl ""
+  ${ElseIf} $ServerUrl == ""
+    StrCpy $R1 "(空)"
+    Goto bad_server_url
+  ${Else}
+    Push $ServerUrl
+    Call CheckServerUrl
+    Pop $R1
+    ${If} $R1 != ""
+    bad_server_url:
+      MessageBox MB_OK|MB_ICONSTOP "服务器地址无效：$R1$\r$\n地址须以 http:// 或 https:// 开头、带主机名，且不超过 198 个字符。" /SD IDOK
+      SetErrorLevel 7
+      Quit
+    ${EndIf}
+  ${EndIf}
   ; The updater downloads us as "newupgrade.exe" into the installed folder and starts us there;
   ; such an update runs without pages and into that very folder. A "newupgrade.exe" left there
   ; would be offered to the updater again, so the work is done by a copy of this program, which
@@ -129,6 +162,157 @@ Function .onInit
       RMDir /r $R2
     ${EndIf}
   ${EndIf}
+FunctionEnd
+
+; The value of /SERVERURL= on the command line (GetOptions would end it at the "/" of "http://")
+; into $ServerUrl, and "given" or "absent" into $ServerUrlGiven. The value ends at a space unless it is quoted,
+; as /SERVERURL="..." or "/SERVERURL=...".
+Function ServerUrlOption
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  ${GetParameters} $0
+  StrCpy $1 0
+  StrCpy $3 "absent"
+  ${Do}
+    StrCpy $2 $0 11 $1
+    ${If} $2 == ""
+      StrCpy $2 ""
+      ${Break}
+    ${EndIf}
+    ${If} $2 == "/SERVERURL="
+      ; Only where an option starts: at the beginning, or after a space or an opening quote.
+      StrCpy $2 " "
+      ${If} $1 > 0
+        IntOp $2 $1 - 1
+        StrCpy $2 $0 1 $2
+      ${EndIf}
+      ${If} $2 == " "
+      ${OrIf} $2 == '"'
+        StrCpy $3 "given"
+        IntOp $1 $1 + 11
+        ${Break}
+      ${EndIf}
+    ${EndIf}
+    IntOp $1 $1 + 1
+  ${Loop}
+  StrCpy $2 ""
+  ${If} $3 == "given"
+    StrCpy $0 $0 "" $1
+    StrCpy $2 $0 1
+    ${If} $2 == '"'
+      StrCpy $0 $0 "" 1
+    ${EndIf}
+    StrCpy $1 0
+    ${Do}
+      StrCpy $2 $0 1 $1
+      ${If} $2 == ""
+      ${OrIf} $2 == '"'
+      ${OrIf} $2 == " "
+        ${Break}
+      ${EndIf}
+      IntOp $1 $1 + 1
+    ${Loop}
+    StrCpy $2 $0 $1
+  ${EndIf}
+  StrCpy $ServerUrl $2
+  StrCpy $ServerUrlGiven $3
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; Checks the address on the stack; leaves "" on the stack when the client would take it as the
+; server's base URL, else the address itself. Taken: "http://" or "https://" (any letter case),
+; then a host (not empty, not starting with "/", ":", "?", "#", "@"), at most 198 characters as
+; the client reads, and only the characters an address is written with (nothing that could
+; break the settings line or be taken for something else).
+Function CheckServerUrl
+  Exch $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  StrLen $1 $0
+  ${If} $1 > 198
+    Goto bad
+  ${EndIf}
+  StrCpy $2 $0 7
+  StrCpy $3 $0 8
+  ${If} $2 == "http://"
+    StrCpy $2 7
+  ${ElseIf} $3 == "https://"
+    StrCpy $2 8
+  ${Else}
+    Goto bad
+  ${EndIf}
+  StrCpy $3 $0 1 $2
+  ${If} $3 == ""
+  ${OrIf} $3 == "/"
+  ${OrIf} $3 == ":"
+  ${OrIf} $3 == "?"
+  ${OrIf} $3 == "#"
+  ${OrIf} $3 == "@"
+    Goto bad
+  ${EndIf}
+  StrCpy $2 0
+  ${Do}
+    StrCpy $3 $0 1 $2
+    ${If} $3 == ""
+      ${Break}
+    ${EndIf}
+    ; One of the characters an address may hold (quotes, spaces, controls and "<>\^`{|}" not).
+    StrCpy $1 0
+    ${Do}
+      StrCpy $4 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$$&()*+,;=%" 1 $1
+      ${If} $4 == ""
+        Goto bad
+      ${EndIf}
+      ${If} $4 S== $3
+        ${Break}
+      ${EndIf}
+      IntOp $1 $1 + 1
+    ${Loop}
+    IntOp $2 $2 + 1
+  ${Loop}
+  StrCpy $0 ""
+  Goto done
+bad:
+done:
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; The directory page carries one more, optional field: the server address for maincfg.ini.
+Function DirectoryShow
+  FindWindow $0 "#32770" "" $HWNDPARENT
+  System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "服务器地址（可选，例如 https://platform.example.com）：", \
+                i 0x50000000, i 0, i 170, i 440, i 16, p r0, p 0, p 0, p 0)p.r1'
+  System::Call 'user32::CreateWindowExW(i 0x200, w "EDIT", w "$ServerUrl", i 0x50010080, i 0, i 188, i 440, i 22, \
+                p r0, p 0, p 0, p 0)p.r2'
+  StrCpy $ServerUrlField $2
+  SendMessage $HWNDPARENT ${WM_GETFONT} 0 0 $3
+  SendMessage $1 ${WM_SETFONT} $3 1
+  SendMessage $2 ${WM_SETFONT} $3 1
+FunctionEnd
+
+Function DirectoryLeave
+  System::Call 'user32::GetWindowTextW(p $ServerUrlField, w .r0, i ${NSIS_MAX_STRLEN})'
+  ${If} $0 != ""
+    Push $0
+    Call CheckServerUrl
+    Pop $1
+    ${If} $1 != ""
+      MessageBox MB_OK|MB_ICONEXCLAMATION "服务器地址无效：$1$\r$\n地址须以 http:// 或 https:// 开头、带主机名，且不超过 198 个字符。"
+      Abort
+    ${EndIf}
+  ${EndIf}
+  StrCpy $ServerUrl $0
 FunctionEnd
 
 ; $R2 = a new folder "$EXEDIR\${RUNDIR_PREFIX}<GUID>" that only administrators can write, or ""
@@ -310,6 +494,10 @@ Section "-install"
   ${EndIf}
   Call DropRunFolders
 
+  ; The server address, when one was given: an upgrade without one keeps the file as it is.
+  ${If} $ServerUrl != ""
+    WriteINIStr "$INSTDIR\maincfg.ini" "cloud_client" "url" "$ServerUrl"
+  ${EndIf}
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT_NAME}"
