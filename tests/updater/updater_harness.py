@@ -402,11 +402,19 @@ class UpdaterRun:
             with open(args_file, "wb") as f:
                 f.write(command_line.encode("utf-8"))
             args = ["--args-file", win_path(args_file)]
-        proc = subprocess.Popen(wine(UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
-                                      win_path(self.dir), "--timeout", "120000", *args),
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        try:
+        # Wine's CreateProcess now and then fails on a loaded machine (ERROR_INTERNAL_ERROR)
+        # before the program runs at all; such a start is tried again, twice at most.
+        for attempt in range(3):
+            proc = subprocess.Popen(wine(UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
+                                          win_path(self.dir), "--timeout", "120000", *args),
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             first = json.loads(proc.stdout.readline().decode("ascii") or "{}")
+            if first.get("error") != "start failed" or attempt == 2:
+                break
+            proc.stdout.close()
+            proc.wait(timeout=30)
+            time.sleep(0.5)
+        try:
             if "pid" not in first:
                 raise AssertionError("updater did not start: %r" % first)
             pid = first["pid"]
