@@ -2,10 +2,8 @@
 exit code of a setup that refuses its address, and Authenticode signatures on every program that
 lands on the PC. Runs the setup programs in a Wine prefix of this module's own."""
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -18,21 +16,9 @@ AUTHENTICODE = os.path.join(HERE, "..", "..", "tools", "authenticode.sh")
 BAD_ADDRESS = 7
 LOGIN_PATH = "/platform/encrypt/login"
 
-_tmp = None
-
-
-def setUpModule():
-    global _tmp
-    subprocess.run(["cmake", "--build", rel.BUILD, "--target", "installer", "installer_next"], check=True,
-                   stdout=subprocess.DEVNULL)
-    _tmp = tempfile.mkdtemp(prefix="quorvane-deploy-")
-    os.environ["QUORVANE_WINEPREFIX_BASE"] = os.path.join(_tmp, "wine")
-    h.start_session()
-
-
-def tearDownModule():
-    h.stop_session(kill_wine=True)
-    shutil.rmtree(_tmp, ignore_errors=True)
+# The same set-up as the release tests: both setup programs made, a Wine prefix of this module's own.
+setUpModule = rel.setUpModule
+tearDownModule = rel.tearDownModule
 
 
 class Deploy(unittest.TestCase):
