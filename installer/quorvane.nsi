@@ -291,9 +291,21 @@ FunctionEnd
 ; The directory page carries one more, optional field: the server address for maincfg.ini.
 Function DirectoryShow
   FindWindow $0 "#32770" "" $HWNDPARENT
+  ; Placed in dialog units, as the page's own controls are, so it scales with them.
+  System::Call '*(i 0, i 30, i 293, i 40)p.r5'
+  System::Call 'user32::MapDialogRect(p r0, p r5)'
+  System::Call '*$5(i .r6, i .r7, i .r8, i .r9)'
+  IntOp $8 $8 - $6
+  IntOp $9 $9 - $7
   System::Call 'user32::CreateWindowExW(i 0, w "STATIC", w "服务器地址（可选，例如 https://platform.example.com）：", \
-                i 0x50000000, i 0, i 170, i 440, i 16, p r0, p 0, p 0, p 0)p.r1'
-  System::Call 'user32::CreateWindowExW(i 0x200, w "EDIT", w "$ServerUrl", i 0x50010080, i 0, i 188, i 440, i 22, \
+                i 0x50000000, i r6, i r7, i r8, i r9, p r0, p 0, p 0, p 0)p.r1'
+  System::Call '*$5(i 0, i 42, i 293, i 55)'
+  System::Call 'user32::MapDialogRect(p r0, p r5)'
+  System::Call '*$5(i .r6, i .r7, i .r8, i .r9)'
+  System::Free $5
+  IntOp $8 $8 - $6
+  IntOp $9 $9 - $7
+  System::Call 'user32::CreateWindowExW(i 0x200, w "EDIT", w "$ServerUrl", i 0x50010080, i r6, i r7, i r8, i r9, \
                 p r0, p 0, p 0, p 0)p.r2'
   StrCpy $ServerUrlField $2
   SendMessage $HWNDPARENT ${WM_GETFONT} 0 0 $3
