@@ -16,7 +16,7 @@
 
 #ifdef QUORVANE_TEST_WAITS
 #include "common/timeline_file.h"
-#include "tests/support/test_waits.h"
+#include "common/test_waits.h"
 #endif
 
 namespace {

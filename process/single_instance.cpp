@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/module_path.h"
-#include "ui/messages.h"
+#include "common/client_title.h"
 
 namespace {
 HANDLE g_mutex = nullptr;

@@ -16,7 +16,7 @@
 #include "updater/update_flow.h"
 
 #ifdef QUORVANE_TEST_WAITS
-#include "tests/support/test_waits.h"
+#include "common/test_waits.h"
 #endif
 
 namespace {
