@@ -7,6 +7,7 @@
 #include "login/password.h"
 #include "login/settings.h"
 #include "ui/messages.h"
+#include "ui/window_styles.h"
 
 using namespace DuiLib;
 
@@ -46,7 +47,7 @@ LoginDlg::~LoginDlg() {
 }
 
 UINT LoginDlg::Run() {
-    Create(nullptr, kClientTitle, 0x96C80000, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    Create(nullptr, kClientTitle, kDialogWindowStyle, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
            CW_USEDEFAULT, nullptr);
     return ShowModal();
 }

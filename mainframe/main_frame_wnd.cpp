@@ -12,6 +12,7 @@
 #include "mainframe/url_messages.h"
 #include "process/process_exit.h"
 #include "process/single_instance.h"
+#include "res/resource.h"
 #include "ui/geometry.h"
 #include "ui/messages.h"
 
@@ -97,7 +98,7 @@ void MainFrameWnd::InitWindow() {
     CControlUI* strip = Find(L"ui_hl_urltabs");
     tabs_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
-    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
+    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY)),
                                           kClientTitle);
     FindModuleButtons();
     browserMarker_ = Find(L"lbl_splitterbrowser");

@@ -129,6 +129,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         return flow.Run(commandLine ? commandLine : L"");
     } catch (const std::exception&) {
         // Out of memory is all that can still get here; end like a failed request.
-        return -1;
+        return UpdateFlow::kExitEnded;
     }
 }
