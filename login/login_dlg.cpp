@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "common/timeline.h"
+#include "common/trace.h"
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
@@ -21,7 +22,8 @@ const wchar_t kNoPassword[] = L"\x5bc6\x7801\x4e0d\x80fd\x4e3a\x7a7a";         /
 LoginDlg::RequestFn g_request = &RequestLogin;
 
 void OpenPageInShell(const std::wstring& url) {
-    ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+    const HINSTANCE opened = ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+    TraceShellExecute(L"opening a page in the shell", opened);
 }
 LoginDlg::OpenPageFn g_openPage = &OpenPageInShell;
 

@@ -4,6 +4,7 @@
 #include "common/module_path.h"
 #include "common/text.h"
 #include "common/timeline.h"
+#include "common/trace.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
@@ -87,7 +88,9 @@ void MainFrameWnd::CheckForUpdate() {
     std::wstring document = UpdaterCommandLine(m_hWnd, serverBaseUrl, AcceptPointForToday(),
                                                GetProductVersion(CPaintManagerUI::GetInstance()));
     std::wstring updater = GetExeDir(CPaintManagerUI::GetInstance()) + L"\\quorvupdate.exe";
-    ShellExecuteW(nullptr, L"open", updater.c_str(), document.c_str(), L"", SW_HIDE);
+    // Without an updater the client runs on as it is; the failure is only traced.
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", updater.c_str(), document.c_str(), L"", SW_HIDE);
+    TraceShellExecute(L"starting quorvupdate.exe", started);
 }
 
 // ---------------------------------------------------------------------------------------------
