@@ -1,5 +1,6 @@
 // quorvupdate: asks the update service once whether a newer client is offered and, with the
-// user's consent, downloads, checks and starts its installer. No windows of its own.
+// user's consent, downloads, checks and starts its installer. Its messages are message boxes
+// owned by the client's window; its one window of its own is the download's progress window.
 #include <windows.h>
 
 #include <exception>
