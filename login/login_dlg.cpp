@@ -91,7 +91,7 @@ void LoginDlg::InitWindow() {
             item->SetText(entry.userName.c_str());
             userNameCombo_->Add(item);
         }
-        userNameCombo_->SelectItem(0, false, false);
+        SelectComboIndex(0);
     }
 
     StoredLogin stored = ReadStoredLogin(configPath);
@@ -131,7 +131,14 @@ void LoginDlg::SelectComboItem(const std::wstring& text) {
             break;
         }
     }
-    userNameCombo_->SelectItem(match, false, false);
+    SelectComboIndex(match);
+}
+
+void LoginDlg::SelectComboIndex(int index) {
+    if (!userNameCombo_) return;
+    selectingCombo_ = true;
+    userNameCombo_->SelectItem(index, false);
+    selectingCombo_ = false;
 }
 
 LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -181,7 +188,7 @@ void LoginDlg::Notify(TNotifyUI& msg) {
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_RETURN) == 0) {
         OnClick(loginButton_);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_ITEMSELECT) == 0) {
-        if (sender && sender == userNameCombo_) OnHistorySelected();
+        if (sender && sender == userNameCombo_ && !selectingCombo_) OnHistorySelected();
     }
 }
 
@@ -227,7 +234,7 @@ void LoginDlg::DropDownHistory() {
     if (!typed.empty()) {
         SelectComboItem(typed);
     } else {
-        userNameCombo_->SelectItem(-1, false, false);
+        SelectComboIndex(-1);
     }
     TEventUI event{};
     event.Type = UIEVENT_BUTTONDOWN;
