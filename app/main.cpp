@@ -90,8 +90,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         return -1;
     }
 
-    frame->Create(nullptr, kClientTitle, kMainWindowStyle, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                  CW_USEDEFAULT, nullptr);
+    frame->Create(nullptr, kClientTitle, kMainWindowStyle, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_CLIENT_APP));
     SendMessageW(frame->GetHWND(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     frame->CenterWindow();

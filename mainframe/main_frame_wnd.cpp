@@ -101,8 +101,8 @@ void MainFrameWnd::InitWindow() {
     CControlUI* strip = Find(L"ui_hl_urltabs");
     tabs_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
-    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY)),
-                                          kClientTitle);
+    const HICON trayIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY));
+    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, trayIcon, kClientTitle);
     FindModuleButtons();
     browserMarker_ = Find(L"lbl_splitterbrowser");
     OpenClientLogin();
