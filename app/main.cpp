@@ -11,12 +11,14 @@
 #include "net/http_interface.h"
 #include "process/single_instance.h"
 #include "process/startup_logic.h"
+#include "res/resource.h"
 #include "ui/messages.h"
 #include "ui/skin.h"
+#include "ui/window_styles.h"
 
 #ifdef QUORVANE_TEST_WAITS
+#include "common/test_waits.h"
 #include "common/timeline_file.h"
-#include "tests/support/test_waits.h"
 #endif
 
 namespace {
@@ -88,9 +90,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         return -1;
     }
 
-    frame->Create(nullptr, kClientTitle, 0x16CF0000, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                  CW_USEDEFAULT, nullptr);
-    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(104));
+    frame->Create(nullptr, kClientTitle, kMainWindowStyle, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_CLIENT_APP));
     SendMessageW(frame->GetHWND(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     frame->CenterWindow();
     ShowWindow(frame->GetHWND(), SW_SHOW);

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <string>
+
 #include "browser/address_routing.h"
 #include "browser/file_filter.h"
 #include "include/cef_task.h"
@@ -9,11 +11,13 @@
 #include "process/process_exit.h"
 #include "ui/geometry.h"
 #include "ui/messages.h"
+#include "ui/window_styles.h"
 
 namespace {
 
-const wchar_t kPopupLimitText[] =
-    L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236" L"10" L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";
+// "已达到最大限制" <the browser limit> "个窗口不能再打开了"
+const wchar_t kPopupLimitBefore[] = L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236";
+const wchar_t kPopupLimitAfter[] = L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";
 const wchar_t kPrompt[] = L"\x63d0\x793a";                       // 提示
 const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";    // " 下载完毕"
 
@@ -36,7 +40,7 @@ OpenFileDialogFunction SetOpenFileDialogForTesting(OpenFileDialogFunction functi
 }
 
 void SetAsBrowserChild(CefWindowInfo& info, HWND parent, const RECT& place) {
-    info.style = 0x56010000;  // child, visible, clip siblings and children, tab stop
+    info.style = kBrowserChildStyle;
     info.ex_style = 0;
     info.parent_window = parent;
     info.x = place.left;
@@ -76,7 +80,8 @@ bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, co
         // loop runs the engine's tasks) gets its further popups refused without another box.
         if (!limitBoxShown_) {
             limitBoxShown_ = true;
-            MessageBoxW(mainWindow_, kPopupLimitText, kPrompt, MB_OK);
+            const std::wstring text = kPopupLimitBefore + std::to_wstring(kMaxBrowsers) + kPopupLimitAfter;
+            MessageBoxW(mainWindow_, text.c_str(), kPrompt, MB_OK);
             limitBoxShown_ = false;
         }
         return true;

@@ -3,10 +3,12 @@
 #include <shellapi.h>
 
 #include "common/timeline.h"
+#include "common/trace.h"
 #include "login/login_records.h"
 #include "login/password.h"
 #include "login/settings.h"
 #include "ui/messages.h"
+#include "ui/window_styles.h"
 
 using namespace DuiLib;
 
@@ -20,7 +22,8 @@ const wchar_t kNoPassword[] = L"\x5bc6\x7801\x4e0d\x80fd\x4e3a\x7a7a";         /
 LoginDlg::RequestFn g_request = &RequestLogin;
 
 void OpenPageInShell(const std::wstring& url) {
-    ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+    const HINSTANCE opened = ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+    TraceShellExecute(L"opening a page in the shell", opened);
 }
 LoginDlg::OpenPageFn g_openPage = &OpenPageInShell;
 
@@ -46,7 +49,7 @@ LoginDlg::~LoginDlg() {
 }
 
 UINT LoginDlg::Run() {
-    Create(nullptr, kClientTitle, 0x96C80000, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    Create(nullptr, kClientTitle, kDialogWindowStyle, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
            CW_USEDEFAULT, nullptr);
     return ShowModal();
 }
@@ -88,7 +91,7 @@ void LoginDlg::InitWindow() {
             item->SetText(entry.userName.c_str());
             userNameCombo_->Add(item);
         }
-        userNameCombo_->SelectItem(0, false, false);
+        SelectComboIndex(0);
     }
 
     StoredLogin stored = ReadStoredLogin(configPath);
@@ -128,7 +131,14 @@ void LoginDlg::SelectComboItem(const std::wstring& text) {
             break;
         }
     }
-    userNameCombo_->SelectItem(match, false, false);
+    SelectComboIndex(match);
+}
+
+void LoginDlg::SelectComboIndex(int index) {
+    if (!userNameCombo_) return;
+    selectingCombo_ = true;
+    userNameCombo_->SelectItem(index, false);
+    selectingCombo_ = false;
 }
 
 LRESULT LoginDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -178,7 +188,7 @@ void LoginDlg::Notify(TNotifyUI& msg) {
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_RETURN) == 0) {
         OnClick(loginButton_);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_ITEMSELECT) == 0) {
-        if (sender && sender == userNameCombo_) OnHistorySelected();
+        if (sender && sender == userNameCombo_ && !selectingCombo_) OnHistorySelected();
     }
 }
 
@@ -224,7 +234,7 @@ void LoginDlg::DropDownHistory() {
     if (!typed.empty()) {
         SelectComboItem(typed);
     } else {
-        userNameCombo_->SelectItem(-1, false, false);
+        SelectComboIndex(-1);
     }
     TEventUI event{};
     event.Type = UIEVENT_BUTTONDOWN;

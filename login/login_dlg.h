@@ -69,7 +69,11 @@ private:
     void OnHistorySelected();
     void SelectComboItem(const std::wstring& userNameText);
     bool IsChecked(DuiLib::CCheckBoxUI* box) const { return box && box->GetCheck(); }
-    void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on, false); }
+    // The box sends "selectchanged", which the dialog does not act upon.
+    void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on); }
+    // A selection the dialog makes itself: its "itemselect" (sent at once, inside the call) is no
+    // choice of the user's and fills in nothing.
+    void SelectComboIndex(int index);
     static DWORD WINAPI AttemptThread(LPVOID param);
 
     LoginFields& fields_;
@@ -78,6 +82,7 @@ private:
     std::wstring appDir_;
     bool autoLogin_ = false;
     bool skipAutoLoginOnce_ = false;
+    bool selectingCombo_ = false;  // inside SelectComboIndex
     bool loginInProgress_ = false;
     bool painted_ = false;  // the first paint is a start-up mark
     bool rememberAtStart_ = false;

@@ -1,6 +1,7 @@
 #include "mainframe/confirm_dlg.h"
 
 #include "ui/messages.h"
+#include "ui/window_styles.h"
 
 using namespace DuiLib;
 
@@ -13,7 +14,7 @@ ConfirmDlg* ConfirmDlg::Current() { return g_dialog; }
 ConfirmDlg* ConfirmDlg::Show(HWND owner) {
     if (!g_dialog) {
         g_dialog = new ConfirmDlg();
-        g_dialog->Create(owner, L"ConfirmDlg", 0x96C80000, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT,
+        g_dialog->Create(owner, L"ConfirmDlg", kDialogWindowStyle, WS_EX_TOPMOST, CW_USEDEFAULT, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
         g_dialog->owner_ = owner;
     }

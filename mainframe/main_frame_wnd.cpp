@@ -4,6 +4,7 @@
 #include "common/module_path.h"
 #include "common/text.h"
 #include "common/timeline.h"
+#include "common/trace.h"
 #include "include/cef_request_context.h"
 #include "login/settings.h"
 #include "mainframe/confirm_dlg.h"
@@ -12,6 +13,7 @@
 #include "mainframe/url_messages.h"
 #include "process/process_exit.h"
 #include "process/single_instance.h"
+#include "res/resource.h"
 #include "ui/geometry.h"
 #include "ui/messages.h"
 
@@ -86,7 +88,9 @@ void MainFrameWnd::CheckForUpdate() {
     std::wstring document = UpdaterCommandLine(m_hWnd, serverBaseUrl, AcceptPointForToday(),
                                                GetProductVersion(CPaintManagerUI::GetInstance()));
     std::wstring updater = GetExeDir(CPaintManagerUI::GetInstance()) + L"\\quorvupdate.exe";
-    ShellExecuteW(nullptr, L"open", updater.c_str(), document.c_str(), L"", SW_HIDE);
+    // Without an updater the client runs on as it is; the failure is only traced.
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", updater.c_str(), document.c_str(), L"", SW_HIDE);
+    TraceShellExecute(L"starting quorvupdate.exe", started);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -97,8 +101,8 @@ void MainFrameWnd::InitWindow() {
     CControlUI* strip = Find(L"ui_hl_urltabs");
     tabs_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
     ClientHandler::Instance()->SetMainWindow(m_hWnd);
-    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(113)),
-                                          kClientTitle);
+    const HICON trayIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY));
+    trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, trayIcon, kClientTitle);
     FindModuleButtons();
     browserMarker_ = Find(L"lbl_splitterbrowser");
     OpenClientLogin();

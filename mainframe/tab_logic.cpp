@@ -2,13 +2,17 @@
 
 #include <cwchar>
 
+#define QUORVANE_TEXT_(n) #n
+#define QUORVANE_TEXT(n) QUORVANE_TEXT_(n)
+
 namespace tabs {
 
 const wchar_t kSplitterAttributes[] =
     L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" "
     L"padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"";
 const wchar_t kTabButtonAttributes[] =
-    L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" "
+    L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"" QUORVANE_TEXT(QUORVANE_TAB_WIDTH) "\" "
+    L"height=\"" QUORVANE_TEXT(QUORVANE_TAB_HEIGHT) "\" "
     L"normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" "
     L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" selectedimage=\"newicon/mainfram/bg_header_Click.png\" "
     L"group=\"ui_grp_webtab\"";

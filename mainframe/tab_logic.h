@@ -10,6 +10,12 @@ namespace tabs {
 
 constexpr int kFirstTabButton = 4;
 
+// The size of a tab button, in skin pixels (also written into kTabButtonAttributes).
+#define QUORVANE_TAB_WIDTH 181
+#define QUORVANE_TAB_HEIGHT 24
+constexpr int kTabWidth = QUORVANE_TAB_WIDTH;
+constexpr int kTabHeight = QUORVANE_TAB_HEIGHT;
+
 // Attribute lists applied to new strip items (%d = the item's index at that moment).
 extern const wchar_t kSplitterAttributes[];
 extern const wchar_t kTabButtonAttributes[];

@@ -41,8 +41,8 @@ void TabStrip::Add(int browserId) {
     button->ApplyAttributeList(tabs::Format(tabs::kTabButtonAttributes, layout_->GetCount()).c_str());
     button->SetTag(static_cast<UINT_PTR>(browserId));
     layout_->Add(button);
-    button->SetFixedWidth(181);
-    button->SetFixedHeight(24);
+    button->SetFixedWidth(tabs::kTabWidth);
+    button->SetFixedHeight(tabs::kTabHeight);
     button->SetFont(16);
     if (n >= 6) button->SetPadding(RECT{-8, 0, 0, 0});
     CButtonUI* close = new CButtonUI;

@@ -23,6 +23,8 @@ public:
     const NOTIFYICONDATAW& record() const { return data_; }
 
 private:
+    void Add();  // NIM_ADD; a refusal is traced
+
     NOTIFYICONDATAW data_{};
     UINT taskbarCreated_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "common/trace.h"
+
 namespace {
 ProcessExitHook g_exitHook = nullptr;
 RestartHook g_restartHook = nullptr;
@@ -20,7 +22,8 @@ void StartClientAgain(const std::wstring& exePath, const std::wstring& parameter
         g_restartHook(exePath, parameters);
         return;
     }
-    ShellExecuteW(nullptr, L"open", exePath.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+    const HINSTANCE started = ShellExecuteW(nullptr, L"open", exePath.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+    TraceShellExecute(L"starting the client again", started);
 }
 
 ProcessExitHook SetProcessExitHookForTesting(ProcessExitHook hook) {

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "common/module_path.h"
-#include "ui/messages.h"
+#include "common/trace.h"
+#include "common/client_title.h"
 
 namespace {
 HANDLE g_mutex = nullptr;
@@ -54,7 +55,10 @@ BOOL CALLBACK FindOurWindow(HWND window, LPARAM param) {
 
 bool SingleInstance::Acquire() {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD error = GetLastError();
+    // Without the mutex (another object of that name, or no resources) this instance runs on.
+    if (!mutex) TraceFailure(L"creating the single-instance mutex", error);
+    if (error == ERROR_ALREADY_EXISTS) {
         if (mutex) CloseHandle(mutex);
         return false;
     }

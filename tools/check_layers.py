@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Checks the client's folder layering from the #include lines alone (no build needed).
 
-  - no include cycle between the project's own folders (a folder may use a lower one, never
-    the other way round as well, directly or through others);
+  - client folders include only folders below their own in the README's declared order
+    (app -> mainframe -> login, browser -> ui, process -> net -> common; folders named together
+    on one step do not include each other); the updater uses net and common only;
+  - no include cycle between the project's own folders;
+  - product code (the folders above) includes nothing under tests/ or bench/;
   - nothing outside app/ (tests and benches included) includes a file of app/;
   - client folders include the skin library only through ui/skin.h (which keeps windowsx.h's
     macros away from the engine's DOM methods);
@@ -16,6 +19,12 @@ import re
 import sys
 
 FOLDERS = ["app", "login", "mainframe", "browser", "ui", "process", "net", "common", "updater"]
+# The declared downward order, top first: a folder may include folders of later steps only.
+ORDER = [["app"], ["mainframe"], ["login", "browser"], ["ui", "process"], ["net"], ["common"]]
+STEP = {folder: step for step, group in enumerate(ORDER) for folder in group}
+# Folders outside the client's order and what each may use.
+ALLOWED = {"updater": {"net", "common"}}
+TEST_INCLUDE = re.compile(r'^\s*#\s*include\s*[<"](?:\.\./)*((?:tests|bench)/[^">]*)[">]')
 MAX_LINES = 500
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
 SKIP_DIRS = {".git", "build", ".deps", "_deps", "node_modules"}
@@ -38,6 +47,14 @@ def included_folders(path):
             m = INCLUDE.match(line)
             if m:
                 yield number, m.group(1)
+
+
+def may_include(top, target):
+    if top in ALLOWED:
+        return target in ALLOWED[top]
+    if top in STEP and target in STEP:
+        return STEP[target] > STEP[top]
+    return False
 
 
 def find_cycle(edges):
@@ -84,10 +101,17 @@ def main():
                     for number, line in enumerate(f, 1):
                         if SKIN_HEADER.match(line):
                             problems.append(f"{rel}:{number}: includes UIlib.h directly (use ui/skin.h)")
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    m = TEST_INCLUDE.match(line)
+                    if m:
+                        problems.append(f"{rel}:{number}: product code includes {m.group(1)}")
             for number, target in included_folders(path):
                 if target != top and target in FOLDERS:
                     edges.setdefault(top, set()).add(target)
                     witness.setdefault((top, target), f"{rel}:{number}")
+                    if not may_include(top, target):
+                        problems.append(f"{rel}:{number}: {top} includes {target}/ (against the declared order)")
 
     cycle = find_cycle(edges)
     if cycle:
@@ -106,7 +130,7 @@ def main():
         print("layers: " + problem)
     if problems:
         return 1
-    print(f"layers: ok ({sum(len(v) for v in edges.values())} folder dependencies, no cycle)")
+    print(f"layers: ok ({sum(len(v) for v in edges.values())} folder dependencies, all downward)")
     return 0
 
 

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "common/client_title.h"  // kClientTitle, for the windows that carry it
+
 constexpr UINT WM_TRAYICON = 0x465;         // lParam: the mouse message on the tray icon
 constexpr UINT WM_TAB_TITLE = 0x468;        // wParam: browser id, lParam: const wchar_t* title (sent)
 constexpr UINT WM_TAB_ADD = 0x469;          // lParam: browser id
@@ -13,6 +15,3 @@ constexpr UINT WM_TAB_CLOSE = 0x470;        // wParam: browser id
 constexpr UINT WM_MODULE_ACTIVE = 0x471;    // wParam: module index 0..5
 constexpr UINT WM_RUN_PAGE_SCRIPT = 0x472;  // wParam: 3 or 4
 constexpr UINT WM_CONFIRM_SELECT = 0x402;   // from the confirmation dialog; not acted upon
-
-// The main window's title, shared with the login dialog; a second instance looks for it.
-constexpr wchar_t kClientTitle[] = L"\x9752\x6749\x5de5\x4f5c\x53f0\x5ba2\x6237\x7aef";  // 青杉工作台客户端

@@ -1,5 +1,6 @@
 // quorvupdate: asks the update service once whether a newer client is offered and, with the
-// user's consent, downloads, checks and starts its installer. No windows of its own.
+// user's consent, downloads, checks and starts its installer. Its messages are message boxes
+// owned by the client's window; its one window of its own is the download's progress window.
 #include <windows.h>
 
 #include <exception>
@@ -16,7 +17,7 @@
 #include "updater/update_flow.h"
 
 #ifdef QUORVANE_TEST_WAITS
-#include "tests/support/test_waits.h"
+#include "common/test_waits.h"
 #endif
 
 namespace {
@@ -129,6 +130,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         return flow.Run(commandLine ? commandLine : L"");
     } catch (const std::exception&) {
         // Out of memory is all that can still get here; end like a failed request.
-        return -1;
+        return UpdateFlow::kExitEnded;
     }
 }

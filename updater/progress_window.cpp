@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "common/handles.h"
+#include "common/trace.h"
 
 namespace {
 
@@ -298,6 +299,8 @@ DWORD WINAPI ProgressThread(LPVOID param) {
         hwnd = CreateWindowExW(WS_EX_APPWINDOW, ProgressWindow::kClassName, ProgressWindow::kTitle,
                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                                440, 180, nullptr, nullptr, GetModuleHandleW(nullptr), &view);
+        // The download goes on without a window (and without its Cancel button).
+        if (!hwnd) TraceFailure(L"creating the progress window", GetLastError());
     }
     view.state->hwnd = hwnd;
     SetEvent(view.state->ready.get());

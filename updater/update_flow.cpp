@@ -100,7 +100,7 @@ bool UpdateFlow::Ask(HWND owner, const std::wstring& text, const wchar_t* captio
 int UpdateFlow::Run(const std::wstring& commandLine) {
     if (commandLine.empty()) {
         Tell(nullptr, L"没有传入参数");
-        return 1;
+        return kExitStopped;
     }
 
     // Parsed as UTF-8 so that no character is lost to the ANSI code page.
@@ -108,7 +108,7 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     Json::Value root;
     if (!ParseDocument(reader, WideToUtf8(commandLine), root)) {
         Tell(nullptr, commandLine, L"提示-解析失败");
-        return 1;
+        return kExitStopped;
     }
 
     // A line break in the address or in the Accept-Point value would become a header line of
@@ -116,29 +116,29 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     std::string url;
     if (!jsonfield::String(root, "url", url) || HasLineBreak(url)) {
         Tell(nullptr, L"缺少url");
-        return 1;
+        return kExitStopped;
     }
     if (!jsonfield::Object(root, "postdata")) {
         Tell(nullptr, L"缺少postdata");
-        return 1;
+        return kExitStopped;
     }
     const Json::Value* header = jsonfield::Object(root, "header");
     std::string acceptPoint;
     if (header) jsonfield::String(*header, "Accept-Point", acceptPoint);  // absent: sent empty
     if (!header || HasLineBreak(acceptPoint)) {
         Tell(nullptr, L"缺少header");
-        return 1;
+        return kExitStopped;
     }
     HWND owner = nullptr;
     if (!WindowMember(root, owner)) {
         Tell(nullptr, L"缺少MainHwnd参数");
-        return 1;
+        return kExitStopped;
     }
     Json::Value postdata = root["postdata"];
     std::string version;
     if (!jsonfield::String(postdata, "version", version)) {
         Tell(nullptr, L"postdata中没有版本号version");
-        return 1;
+        return kExitStopped;
     }
 
     // A declined version stands in for the installed one, even when it reads empty.
@@ -150,49 +150,49 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     const std::string response =
         host_.PostQuery(Narrow(url), UpdateQueryHeaders(Narrow(acceptPoint)), writer.write(postdata));
 
-    if (response.empty()) return -1;
+    if (response.empty()) return kExitEnded;
 
     root = Json::Value();
-    if (!ParseDocument(reader, response, root)) return 1;
+    if (!ParseDocument(reader, response, root)) return kExitStopped;
 
     const Json::Value* status = jsonfield::Find(root, "status");
     if (!status || !status->isNumeric()) {
         Tell(owner, L"没有status字段");
-        return -1;
+        return kExitEnded;
     }
     int64_t statusValue = 0;
-    if (!jsonfield::Integer(root, "status", statusValue) || statusValue != kStatusSuccess) return 1;
+    if (!jsonfield::Integer(root, "status", statusValue) || statusValue != kStatusSuccess) return kExitStopped;
 
     const Json::Value* result = jsonfield::Object(root, "result");
-    if (!result) return 1;
+    if (!result) return kExitStopped;
 
     const Json::Value* isNormal = jsonfield::Find(*result, "is_normal");
     if (!isNormal) {
         Tell(owner, L"没有找到is_normal字段");
-        return -1;
+        return kExitEnded;
     }
     // Only the string "0" says "no update"; a number 0 does not.
     if (isNormal->isString() && isNormal->asString() == "0") {
         if (host_.FileExists(installer_)) host_.RemoveFile(installer_);
-        return -1;
+        return kExitEnded;
     }
 
     std::string isMust, text, downloadUrl, offeredVersion;
     if (!jsonfield::String(*result, "is_must", isMust)) {
         Tell(owner, L"没有找到is_must字段");
-        return -1;
+        return kExitEnded;
     }
     if (!jsonfield::String(*result, "text", text)) {
         Tell(owner, L"缺少text字段");
-        return -1;
+        return kExitEnded;
     }
     if (!jsonfield::String(*result, "url", downloadUrl)) {
         Tell(owner, L"缺少url字段");
-        return -1;
+        return kExitEnded;
     }
     if (!jsonfield::String(*result, "version", offeredVersion)) {
         Tell(owner, L"返回数据缺少version字段");
-        return -1;
+        return kExitEnded;
     }
 
     // Only an update: an offer of the client's own version or an older one (which may carry a
@@ -200,7 +200,7 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     // own version is the one on the command line, not a declined one from V.
     if (!VersionIsNewer(offeredVersion, version)) {
         Tell(owner, kOfferNotNewerMessage);
-        return -1;
+        return kExitEnded;
     }
 
     const std::string digest = InstallerNameFromUrl(downloadUrl);
@@ -223,26 +223,26 @@ int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std:
     if (host_.FileExists(installer_)) {
         Tell(owner, L"检测到新版本,即将更新");
         host_.StartInstaller(L"");
-        return -1;
+        return kExitEnded;
     }
 
     Tell(owner, text + L" 将进行后台下载更新", L"更新提示");
     const FetchResult fetched = host_.FetchPackage(url, digest, owner);
     if (const wchar_t* message = CheckFailureMessage(fetched)) {
         Tell(owner, message);
-        return -1;
+        return kExitEnded;
     }
     switch (fetched) {
     case FetchResult::DownloadFailed:
         Tell(owner, L"失败", L"download");
-        return 1;
+        return kExitStopped;
     case FetchResult::Cancelled:
-        return 1;  // as when the user puts off the installation
+        return kExitStopped;  // as when the user puts off the installation
     default:
         break;
     }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"");
-    return 1;
+    return kExitStopped;
 }
 
 int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url,
@@ -250,32 +250,32 @@ int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::
     if (host_.FileExists(installer_)) {
         host_.StartInstaller(L"delete");
         if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
-        return -1;
+        return kExitEnded;
     }
 
     if (!Ask(owner, text + L" 是否进行更新?", L"更新提示")) {
         host_.WriteDeclinedVersion(versionFile_, offeredVersion);
-        return 1;
+        return kExitStopped;
     }
 
     if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
     const FetchResult fetched = host_.FetchPackage(url, digest, owner);
     if (const wchar_t* message = CheckFailureMessage(fetched)) {
         Tell(owner, message);
-        return -1;
+        return kExitEnded;
     }
     switch (fetched) {
     case FetchResult::Cancelled:
         // Stopping the download declines this version.
         host_.WriteDeclinedVersion(versionFile_, offeredVersion);
-        return 1;
+        return kExitStopped;
     case FetchResult::Ready:
         break;
     default:
-        return -1;
+        return kExitEnded;
     }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"delete");
-    return -1;
+    return kExitEnded;
 }
 
 #pragma GCC diagnostic pop

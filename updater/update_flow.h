@@ -68,6 +68,14 @@ public:
     // Runs once for the given command-line text and returns the process exit code.
     int Run(const std::wstring& commandLine);
 
+    // The two exit codes of a run (a second updater's 2 is UpdaterRunLock's). They do not tell
+    // success from failure: each situation keeps the value it has always had (the updater tests
+    // pin them). Mostly, Stopped is a bad command line, a reply refused by its status, a failed
+    // download or an update put off; Ended a failed request, an incomplete reply, no offer, a
+    // failed check or an installer started.
+    static constexpr int kExitStopped = 1;
+    static constexpr int kExitEnded = -1;
+
     static constexpr const wchar_t* kVersionFileName = L"\\version.bin";
     static constexpr const wchar_t* kVersionSection = L"browser_client";
     static constexpr const wchar_t* kVersionKey = L"version";

@@ -218,7 +218,7 @@ CDuiString CComboUI::GetText() const {
     return item ? item->GetText() : CDuiString();
 }
 
-bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
+bool CComboUI::SelectItem(int iIndex, bool bTakeFocus) {
     if (bTakeFocus) SetFocus();
     if (iIndex == m_iCurSel) return iIndex >= 0;
     int old = m_iCurSel;
@@ -234,7 +234,7 @@ bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
     if (CListLabelElementUI* n = static_cast<CListLabelElementUI*>(GetItemAt(iIndex)->GetInterface(DUI_CTR_LISTLABELELEMENT)))
         n->SetSelectedFlag(true);
     Invalidate();
-    if (m_pManager && bTriggerEvent) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, (WPARAM)m_iCurSel, (LPARAM)old);
+    if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, (WPARAM)m_iCurSel, (LPARAM)old);
     return true;
 }
 

@@ -319,7 +319,8 @@ class CCheckBoxUI : public COptionUI {
 public:
     LPCTSTR GetClass() const override { return DUI_CTR_CHECKBOX; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
-    void SetCheck(bool bCheck, bool bTriggerEvent = true) { Selected(bCheck, bTriggerEvent); }
+    // Always reports a change ("selectchanged"), as the library does.
+    void SetCheck(bool bCheck) { Selected(bCheck); }
     bool GetCheck() const { return IsSelected(); }
     void PaintStatusImage(HDC hDC) override;
 };
@@ -401,8 +402,9 @@ public:
     UINT GetControlFlags() const override;
     CDuiString GetText() const override;
     int GetCurSel() const { return m_iCurSel; }
-    // Selects item iIndex (-1 = none) and sends "itemselect" when the selection changed.
-    bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true);
+    // Selects item iIndex (-1 = none) and sends "itemselect" when the selection changed (always,
+    // as the library does: there is no silent form).
+    bool SelectItem(int iIndex, bool bTakeFocus = false);
     bool Add(CControlUI* pControl) override;
     bool AddAt(CControlUI* pControl, int iIndex) override;
     bool Remove(CControlUI* pControl, bool bDoNotDestroy = false) override;

@@ -133,6 +133,9 @@ TEST(TabLogic, AttributeListsAndNames) {
     EXPECT_EQ(0u, tabs::Format(tabs::kTabButtonAttributes, 7).find(L"align=\"left\" name=\"tab_tab7\""));
     EXPECT_NE(std::wstring::npos,
               tabs::Format(tabs::kTabButtonAttributes, 4).find(L"bg_header_hover.png\" \t\t\tpushedimage="));
+    // The tab size reaches the attribute text as the skin reads it.
+    EXPECT_NE(std::wstring::npos, tabs::Format(tabs::kTabButtonAttributes, 4)
+                                      .find(L"padding=\"0,0,0,0\" width=\"181\" height=\"24\" normalimage="));
     EXPECT_EQ(0u, tabs::Format(tabs::kSplitterAttributes, 6).find(L"name=\"tab_splitter6\" width=\"3\""));
     EXPECT_EQ(0u, tabs::Format(tabs::kCloseButtonAttributes, 5).find(L"padding=\"-25,4,0,4\" name=\"tab_btnclose5\""));
 }

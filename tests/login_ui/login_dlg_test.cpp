@@ -168,8 +168,8 @@ TEST_F(LoginDialog, RememberAndAutoLoginBoxesStayCoupled) {
         CCheckBoxUI* autoLogin = d.Box(L"chk_autologin");
         ASSERT_TRUE(remember && autoLogin);
         for (const Row& row : rows) {
-            remember->SetCheck(row.rememberBefore, false);
-            autoLogin->SetCheck(row.autoBefore, false);
+            remember->SetCheck(row.rememberBefore);
+            autoLogin->SetCheck(row.autoBefore);
             ASSERT_TRUE(d.Click(row.click));
             Settle();
             SCOPED_TRACE(testing::Message() << "click " << WideToUtf8(row.click) << " from " << row.rememberBefore
@@ -224,11 +224,27 @@ TEST_F(LoginDialog, DropDownPreselectsTheTypedAccountIgnoringCase) {
         CComboUI* combo = d.Combo();
         EXPECT_TRUE(combo->IsDropped());
         EXPECT_EQ(1, combo->GetCurSel());
+        EXPECT_EQ(L"BOB", d.Text(L"edit_username"));  // preselecting fills in nothing
+        EXPECT_EQ(L"", d.Text(L"edit_password"));
         // Choosing the other account replaces the typed name.
         ASSERT_TRUE(Testing::ClickDropItem(combo, 0));
         Settle();
         EXPECT_EQ(L"alice", d.Text(L"edit_username"));
         EXPECT_EQ(L"QYWxpY2U=", d.dlg->EncodedPassword());
+    });
+}
+
+// The dialog's own selections in the list (at opening, before dropping it down) report
+// "itemselect" as well; none of them may fill in an account the user did not choose.
+TEST_F(LoginDialog, TheDialogsOwnSelectionsFillInNoAccount) {
+    StoreLogin(L"bob", L"", nullptr);
+    StoreHistory({{L"alice", L"QYWxpY2U="}, {L"Bob", L"QYm9i"}});
+    RunDialog(*frame, true, [&](Dialog& d) {
+        ASSERT_TRUE(d.Alive());
+        EXPECT_EQ(1, d.Combo()->GetCurSel());
+        EXPECT_EQ(L"bob", d.Text(L"edit_username"));  // as stored, not the list's spelling
+        EXPECT_EQ(L"", d.Text(L"edit_password"));
+        EXPECT_EQ(L"", d.dlg->EncodedPassword());
     });
 }
 
@@ -482,8 +498,8 @@ TEST_F(LoginDialog, SuccessWritesByTheRememberBox) {
             EXPECT_EQ(L"edit_password", d.FocusName());
             d.Edit(L"edit_username")->SetText(L"alice");
             ASSERT_TRUE(d.Type(L"edit_password", L"pw"));
-            d.Box(L"chk_rememberpassword")->SetCheck(row.remember, false);
-            d.Box(L"chk_autologin")->SetCheck(row.autoLogin, false);
+            d.Box(L"chk_rememberpassword")->SetCheck(row.remember);
+            d.Box(L"chk_autologin")->SetCheck(row.autoLogin);
             encoded = d.dlg->EncodedPassword();
             ASSERT_TRUE(d.Click(L"btn_Login"));
             EXPECT_TRUE(PumpUntil([&] { return !d.Alive(); }));
@@ -508,7 +524,7 @@ TEST_F(LoginDialog, SuccessRecordsThePasswordThatWasSentNotOneTypedMeanwhile) {
         FakeRequest::Get().hold = true;
         ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
         ASSERT_TRUE(d.Type(L"edit_password", L"right"));
-        d.Box(L"chk_rememberpassword")->SetCheck(true, false);
+        d.Box(L"chk_rememberpassword")->SetCheck(true);
         ASSERT_TRUE(d.Click(L"btn_Login"));
         ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Calls() == 1; }));
         // The boxes stay editable while the request runs.
@@ -605,7 +621,7 @@ TEST_F(LoginDialog, CloseDuringASlowAttemptLeavesTheWorkerNothingToTouch) {
             ASSERT_TRUE(d.Alive());
             ASSERT_TRUE(d.Type(L"edit_username", L"alice"));
             ASSERT_TRUE(d.Type(L"edit_password", L"pw"));
-            d.Box(L"chk_rememberpassword")->SetCheck(true, false);
+            d.Box(L"chk_rememberpassword")->SetCheck(true);
             ASSERT_TRUE(d.Click(L"btn_Login"));
             ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Calls() == 1; }));
             if (row.escape) {

@@ -66,13 +66,13 @@ TEST_F(LoginSkin, CheckBoxClickIsNotifiedBeforeTheBoxChanges) {
         if (n.type != L"setfocus" && n.type != L"killfocus") types.push_back(n.type);
     EXPECT_EQ(types, (std::vector<std::wstring>{L"click", L"selectchanged", L"click", L"selectchanged"}));
 
-    // Program changes: notified only when asked.
+    // Program changes are notified as well, once per change.
     host->Clear();
-    box->SetCheck(true, false);
+    box->SetCheck(true);
     EXPECT_TRUE(box->GetCheck());
-    EXPECT_TRUE(host->notes.empty());
+    box->SetCheck(true);
     box->SetCheck(false);
-    EXPECT_EQ(host->Senders(L"selectchanged"), std::vector<std::wstring>{L"chk_autologin"});
+    EXPECT_EQ(host->Senders(L"selectchanged"), (std::vector<std::wstring>{L"chk_autologin", L"chk_autologin"}));
 }
 
 TEST_F(LoginSkin, TypingIntoEditBoxesNotifiesTextChanges) {
@@ -200,7 +200,7 @@ TEST_F(LoginSkin, ComboOpensOnEvent13AndReportsTheChosenItem) {
     ASSERT_TRUE(Testing::ClickDropItem(combo, 1));
     EXPECT_EQ(combo->GetText(), L"bob");
     Testing::PumpMessages();
-    ASSERT_TRUE(combo->SelectItem(2, false, false));
+    ASSERT_TRUE(combo->SelectItem(2, false));
 
     // Losing the focus closes an open list without choosing.
     combo->Event(ev);

@@ -66,7 +66,7 @@ void FillLogin(CPaintManagerUI& pm) {
     if (CControlUI* c = pm.FindControl(L"edit_username")) c->SetText(L"zhangsan");
     if (CControlUI* c = pm.FindControl(L"edit_password")) c->SetText(L"secret12");
     if (CControlUI* c = pm.FindControl(L"chk_rememberpassword"))
-        static_cast<CCheckBoxUI*>(c->GetInterface(DUI_CTR_CHECKBOX))->SetCheck(true, false);
+        static_cast<CCheckBoxUI*>(c->GetInterface(DUI_CTR_CHECKBOX))->SetCheck(true);
     if (CControlUI* c = pm.FindControl(L"lbl_ErrMsg")) {
         c->SetText(L"用户名或密码错误");
         c->SetVisible(true);

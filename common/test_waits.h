@@ -2,6 +2,9 @@
 // the programs that ship: their time-outs are fixed. The end-to-end tests set
 // QUORVANE_TEST_WAIT_MS so that a stalled server costs them seconds instead of minutes.
 #pragma once
+#ifndef QUORVANE_TEST_WAITS
+#error "common/test_waits.h belongs to the test variants only (QUORVANE_TEST_WAITS)"
+#endif
 #include <windows.h>
 
 #include <cwchar>

@@ -1,0 +1,80 @@
+"""tools/check_layers.py on small trees made for the test, each with one fault planted, and on this
+repository itself: the check must pass on a tree that keeps the declared order and name each
+planted include."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SRC = os.environ.get("QUORVANE_SRC", os.path.join(os.path.dirname(__file__), "..", ".."))
+SCRIPT = os.path.join(SRC, "tools", "check_layers.py")
+
+# A tree that keeps the order: each folder includes the one below it.
+CLEAN = {
+    "app/main.cpp": '#include "mainframe/main_frame_wnd.h"\n#include "common/text.h"\n',
+    "mainframe/main_frame_wnd.h": '#include "login/login_dlg.h"\n#include "browser/client_handler.h"\n',
+    "login/login_dlg.h": '#include "ui/skin.h"\n#include "net/http_interface.h"\n',
+    "browser/client_handler.h": '#include "process/process_exit.h"\n#include "ui/messages.h"\n',
+    "ui/skin.h": '#include <UIlib.h>\n#include "common/text.h"\n',
+    "ui/messages.h": '#include <windows.h>\n',
+    "process/process_exit.h": '#include "net/http_interface.h"\n',
+    "net/http_interface.h": '#include "common/text.h"\n',
+    "common/text.h": '#include <string>\n',
+    "updater/main.cpp": '#include "net/http_interface.h"\n#include "common/text.h"\n',
+    "tests/unit/text_test.cpp": '#include "common/text.h"\n#include "tests/support/helper.h"\n',
+}
+
+
+def run_on(files):
+    with tempfile.TemporaryDirectory() as root:
+        for rel, text in files.items():
+            path = os.path.join(root, rel)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+        done = subprocess.run([sys.executable, SCRIPT, root], capture_output=True, text=True, timeout=60)
+    return done.returncode, done.stdout
+
+
+def planted(rel, line):
+    files = dict(CLEAN)
+    files[rel] = files.get(rel, "") + line + "\n"
+    return files
+
+
+class CheckLayersTest(unittest.TestCase):
+    def test_order_kept_passes_here_and_in_the_repository(self):
+        code, out = run_on(CLEAN)
+        self.assertEqual(code, 0, out)
+        done = subprocess.run([sys.executable, SCRIPT, SRC], capture_output=True, text=True, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stdout)
+
+    def test_includes_against_the_order_fail(self):
+        cases = {
+            "upward": ("process/process_exit.h", '#include "ui/messages.h"', "process includes ui/"),
+            "upward over steps": ("common/text.h", '#include "login/login_dlg.h"', "common includes login/"),
+            "same step": ("login/login_dlg.h", '#include "browser/client_handler.h"', "login includes browser/"),
+            "updater beyond net": ("updater/main.cpp", '#include "ui/skin.h"', "updater includes ui/"),
+            "client into updater": ("net/http_interface.h", '#include "updater/transfer.h"', "net includes updater/"),
+        }
+        for name, (rel, line, expected) in cases.items():
+            with self.subTest(name):
+                code, out = run_on(planted(rel, line))
+                self.assertEqual(code, 1, out)
+                self.assertIn(rel, out)
+                self.assertIn(expected, out)
+
+    def test_product_code_including_tests_or_bench_fails(self):
+        for rel, line in (("app/main.cpp", '#include "tests/support/test_waits.h"'),
+                          ("updater/main.cpp", '#include "bench/timing.h"'),
+                          ("common/text.h", '#include "../tests/support/helper.h"')):
+            with self.subTest(rel):
+                code, out = run_on(planted(rel, line))
+                self.assertEqual(code, 1, out)
+                self.assertIn(rel + ":", out)
+                self.assertIn("product code includes", out)
+
+
+if __name__ == "__main__":
+    unittest.main()
