@@ -27,29 +27,6 @@ private:
     DWORD saved_;
 };
 
-// Jobs standing in for a download: they differ only in how bytes arrive.
-bool SilentJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) {
-    Sleep(5000);
-    return true;
-}
-
-bool SlowButSteadyJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>* progress) {
-    for (int i = 0; i < 8; ++i) {
-        Sleep(100);
-        if (progress) *progress += 1;
-    }
-    return true;
-}
-
-bool FailingJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) { return false; }
-
-TEST(DownloadWithStallLimit, SilenceFailsSteadyProgressSucceeds) {
-    ShortStall stall(400);
-    EXPECT_FALSE(DownloadWithStallLimit(SilentJob, L"u", L"t"));  // ends long before the job would
-    EXPECT_TRUE(DownloadWithStallLimit(SlowButSteadyJob, L"u", L"t"));  // 800 ms in all, never 400 silent
-    EXPECT_FALSE(DownloadWithStallLimit(FailingJob, L"u", L"t"));
-}
-
 class TempDir : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,8 +97,7 @@ TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
             RawHttpServer::HoldOpen(s, 5000);
         });
         const std::string url = server.Url("/pkg/x.exe");
-        EXPECT_FALSE(DownloadWithStallLimit(DownloadToFile, std::wstring(url.begin(), url.end()), target))
-            << row.name;
+        EXPECT_FALSE(DownloadToFile(std::wstring(url.begin(), url.end()), target)) << row.name;
         // The next run can take the target over at once, even while the stalled one holds it.
         HANDLE next = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
@@ -146,7 +122,7 @@ TEST_F(TempDir, RedirectLoopsEndTheDownload) {
     const std::wstring target = dir_ + L"\\newupgrade";
     const std::string loop = server.Url("/loop"), moved = server.Url("/moved");
     EXPECT_FALSE(DownloadToFile(std::wstring(loop.begin(), loop.end()), target));
-    EXPECT_LE(server.Requests().size(), size_t(kMaxDownloadRedirects + 1));
+    EXPECT_LE(server.Requests().size(), size_t(HttpInterface::kMaxRedirects + 1));
     EXPECT_TRUE(DownloadToFile(std::wstring(moved.begin(), moved.end()), target));
 }
 
