@@ -17,6 +17,9 @@ bool IsTimeoutError(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || err
 // A failed call that ran for the whole limit ran out of time, whatever the error says.
 bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) { return GetTickCount64() - startTick + 50 >= limitMs; }
 
+// The longest header line WinINet under Wine keeps whole.
+constexpr size_t kWineHeaderLineBytes = 4096;
+
 // A WinINet failure: its own value when the call ran out of time, otherwise `error`.
 [[noreturn]] void RaiseLast(HttpInterfaceError error) { Raise(IsTimeoutError(GetLastError()) ? TimedOut : error); }
 
@@ -100,6 +103,10 @@ std::string HttpExchange::LocationValue() {
         Raise(RedirectRefused);
     }
     if (length > HttpLimits::kMaxLocationBytes) Raise(RedirectRefused);
+    // WinINet under Wine cuts every header line at 4096 bytes and drops the rest: a value that
+    // fills the whole line may be only the start of the address, and is not followed.
+    static const size_t kPrefix = sizeof("Location: ") - 1;
+    if (length + kPrefix + 1 >= kWineHeaderLineBytes) Raise(RedirectRefused);
     return std::string(value.data(), length);
 }
 
