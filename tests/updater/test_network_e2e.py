@@ -1,6 +1,7 @@
 """The real updater (its short-wait test build) against servers that trickle, stall, redirect
 elsewhere or answer too much: every run ends within its bounds with the outcome of a failed
 query or download, and slow but steady downloads go through."""
+import json
 import os
 import socket
 import sys
@@ -119,8 +120,11 @@ class NetworkBounds(unittest.TestCase):
         self.query_fails("https://127.0.0.1:%d%s" % (silent.getsockname()[1], h.QUERY_PATH))
 
     def test_reply_larger_than_the_cap_fails(self):
-        big = self.server(b"HTTP/1.1 200 OK\r\nContent-Length: 209715200\r\n\r\n", b"{" * (1 << 20),
-                          pause=0, endless=True)
+        # A sound offer behind 17 MiB of blanks: read whole, it would be shown.
+        offer = json.dumps(h.offer("http://127.0.0.1:1/pkg/a.exe")).encode()
+        body = b" " * (17 << 20) + offer
+        big = self.server(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body), body,
+                          piece=1 << 20, pause=0)
         self.query_fails(big.url(h.QUERY_PATH))
 
     def test_query_redirected_to_another_host_keeps_its_body(self):
