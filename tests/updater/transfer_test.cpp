@@ -108,6 +108,53 @@ TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
     }
 }
 
+// After a stall or a Cancel, FetchPackage returns while the receiving thread may still be
+// blocked on the network. Whatever arrives afterwards must not reach the target: no handle to
+// it is left open (it can be opened exclusively at once) and it does not grow or come back.
+TEST_F(TempDir, NothingTouchesTheTargetOnceFetchPackageHasReturned) {
+    ShortStall stall(1500);
+    struct Cancelling : DownloadProgress {
+        int calls = 0;
+        bool OnProgress(ULONGLONG, ULONGLONG) override { return ++calls < 2; }
+        void Finished() override {}
+        bool Cancelled() const override { return calls >= 2; }
+    };
+    for (bool cancel : {false, true}) {
+        std::atomic<bool> release{false};
+        RawHttpServer server;
+        server.SetResponder([&release](SOCKET s, const RecordedRequest&) {
+            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 400000\r\n\r\n" + std::string(1000, 'a'));
+            for (int i = 0; i < 100 && !release; ++i) Sleep(50);  // silent until the call is over
+            RawHttpServer::SendAll(s, std::string(200000, 'b'));
+        });
+        UpdaterPaths paths(dir_);
+        Cancelling progress;
+        const std::string url = server.Url("/pkg/x.exe");
+        const FetchResult result = FetchPackage(paths, std::wstring(url.begin(), url.end()), "", nullptr,
+                                                cancel ? &progress : nullptr);
+        EXPECT_EQ(cancel ? FetchResult::Cancelled : FetchResult::DownloadFailed, result);
+        const std::wstring target = paths.DownloadTarget();
+        HANDLE alone = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (cancel) {
+            EXPECT_EQ(INVALID_HANDLE_VALUE, alone) << "the cancelled download is removed";
+        } else {
+            EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "no one else holds the stalled download";
+            CloseHandle(alone);
+        }
+        WIN32_FILE_ATTRIBUTE_DATA before{};
+        const bool existed = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &before);
+        release = true;
+        Sleep(1000);  // the receiving thread gets the rest of the body meanwhile
+        WIN32_FILE_ATTRIBUTE_DATA after{};
+        EXPECT_EQ(existed, GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &after)) << cancel;
+        if (existed) {
+            EXPECT_EQ(before.nFileSizeLow, after.nFileSizeLow);
+        }
+        EXPECT_LE(after.nFileSizeLow, 1000u);
+        DeleteFileW(target.c_str());
+    }
+}
+
 TEST_F(TempDir, RedirectLoopsEndTheDownload) {
     RawHttpServer server;
     server.SetResponder([](SOCKET s, const RecordedRequest& request) {
