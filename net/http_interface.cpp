@@ -192,9 +192,61 @@ std::shared_ptr<HttpExchange> HttpInterface::Begin(const std::string& url) {
 
 namespace {
 
+// Receiving threads are kept a while after their request and reused: a new thread costs more
+// than a small request under Wine. A thread left behind by its caller returns to the pool only
+// once its blocked call has ended; a caller never waits for one.
+class ReceiverPool {
+public:
+    static ReceiverPool& Instance() {
+        static ReceiverPool* pool = new ReceiverPool;  // never destroyed: threads may outlive main
+        return *pool;
+    }
+
+    void Run(std::shared_ptr<HttpExchange> exchange) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (idle_ > 0) {
+                --idle_;
+                jobs_.push_back(std::move(exchange));
+                wake_.notify_one();
+                return;
+            }
+        }
+        std::thread([this, exchange] {
+            exchange->Run();
+            Serve();
+        }).detach();
+    }
+
+private:
+    static constexpr auto kIdleLimit = std::chrono::seconds(30);
+
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ++idle_;
+            if (!wake_.wait_for(lock, kIdleLimit, [this] { return !jobs_.empty(); })) {
+                --idle_;
+                return;
+            }
+            std::shared_ptr<HttpExchange> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job->Run();
+            job.reset();
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::shared_ptr<HttpExchange>> jobs_;
+    int idle_ = 0;  // threads waiting for a job, less the jobs already handed to them
+};
+
 void Start(const std::shared_ptr<HttpExchange>& exchange) {
     try {
-        std::thread([exchange] { exchange->Run(); }).detach();
+        ReceiverPool::Instance().Run(exchange);
     } catch (const std::exception&) {
         exchange->Run();  // no thread to spare: the limits of WinINet alone bound it
     }
