@@ -17,6 +17,12 @@ bool IsTimeoutError(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || err
 // A failed call that ran for the whole limit ran out of time, whatever the error says.
 bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) { return GetTickCount64() - startTick + 50 >= limitMs; }
 
+// A download link counts as fast while a block's worth arrives within this long.
+constexpr ULONGLONG kBlockGatherMs = 50;
+
+// Blocks asked for on a fast link.
+constexpr size_t kFastBlockBytes = 512 * 1024;
+
 // The longest header line WinINet under Wine keeps whole.
 constexpr size_t kWineHeaderLineBytes = 4096;
 
@@ -253,6 +259,9 @@ void HttpExchange::ReadBlocks() {
     changed.notify_all();
 
     unsigned long long total = 0;
+    bool fast = false;
+    ULONGLONG windowStart = GetTickCount64();
+    unsigned long long windowBytes = 0;  // read since windowStart
     for (;;) {
         std::string block;
         {
@@ -265,23 +274,45 @@ void HttpExchange::ReadBlocks() {
             }
         }
         // Asking only for what has arrived makes each read return as soon as there is
-        // something, however slowly it trickles: the caller sees every byte as it comes.
-        DWORD available = 0;
-        const ULONGLONG waitStart = GetTickCount64();
-        if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
-            if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(waitStart, timeouts.receiveMs)) Raise(TimedOut);
-            Raise(BodyCut);
+        // something, however slowly it trickles: the caller sees every byte as it comes. A link
+        // that has just brought a block's worth within moments is asked for a large block in
+        // one read instead (WinINet then receives straight into it, far cheaper than many
+        // small reads), for as long as each such read keeps being that quick.
+        const ULONGLONG readStart = GetTickCount64();
+        DWORD wanted = static_cast<DWORD>(kFastBlockBytes);
+        if (!fast) {
+            wanted = 0;
+            if (!InternetQueryDataAvailable(request.get(), &wanted, 0, 0)) {
+                if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, timeouts.receiveMs)) {
+                    Raise(TimedOut);
+                }
+                Raise(BodyCut);
+            }
+            if (wanted == 0) break;  // the end of the body
+            wanted = std::min<DWORD>(wanted, HttpInterface::kReadChunk);
         }
-        if (available == 0) break;
-        block.resize(std::min<size_t>(available, HttpInterface::kReadChunk));
+        block.resize(wanted);
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), &block[0], static_cast<DWORD>(block.size()), &got)) {
-            RaiseLast(BodyCut);
+        if (!InternetReadFile(request.get(), &block[0], wanted, &got)) {
+            if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, timeouts.receiveMs)) Raise(TimedOut);
+            Raise(BodyCut);
         }
         if (got == 0) break;
         block.resize(got);
+        arrived = total + got;
+        const ULONGLONG now = GetTickCount64();
+        if (fast) {
+            fast = got == wanted && now - readStart < kBlockGatherMs;
+            windowStart = now;
+            windowBytes = 0;
+        } else if (now - windowStart >= kBlockGatherMs) {
+            windowStart = now;
+            windowBytes = got;
+        } else {
+            windowBytes += got;
+            fast = windowBytes >= HttpInterface::kReadChunk;
+        }
         total += got;
-        arrived = total;
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (abandoned) return;
