@@ -66,7 +66,7 @@ struct HttpLimits {
     // A download is stalled when fewer bytes than this arrived during the stall limit.
     static constexpr unsigned long long kStallBytes = 4096;
     // Blocks received but not yet stored that a download keeps at most (the receiver waits).
-    static constexpr size_t kMaxQueuedBlocks = 64;
+    static constexpr size_t kMaxQueuedBlocks = 16;
 };
 
 // How long a download may bring fewer than HttpLimits::kStallBytes before it counts as
