@@ -1,36 +1,14 @@
 #include "net/http_interface.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
-#include <vector>
+#include <exception>
+#include <thread>
+#include <utility>
 
-namespace {
-
-struct HttpFailure {
-    HttpInterfaceError error;
-};
-
-[[noreturn]] void Raise(HttpInterfaceError error) { throw HttpFailure{error}; }
-
-// Windows reports a time-out as ERROR_INTERNET_TIMEOUT; Wine passes the socket's WSAETIMEDOUT
-// through, or (while sending) reports the connection as aborted.
-bool IsTimeoutError(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
-
-// A failed call that ran for the whole limit ran out of time, whatever the error says.
-bool TookTheWholeLimit(ULONGLONG startTick, DWORD limitMs) { return GetTickCount64() - startTick + 50 >= limitMs; }
-
-// A WinINet failure: its own value when the call ran out of time, otherwise `error`.
-[[noreturn]] void RaiseLast(HttpInterfaceError error) { Raise(IsTimeoutError(GetLastError()) ? TimedOut : error); }
-
-std::string HeaderValue(HINTERNET request, DWORD query) {
-    std::vector<char> value(2048, '\0');
-    DWORD length = static_cast<DWORD>(value.size() - 1);
-    if (!HttpQueryInfoA(request, query, value.data(), &length, nullptr)) return std::string();
-    return std::string(value.data(), length);
-}
-
-}  // namespace
+#include "net/http_exchange.h"
 
 void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
     DWORD connect = timeouts.connectMs, send = timeouts.sendMs, receive = timeouts.receiveMs;
@@ -51,20 +29,104 @@ bool IsRedirectStatus(DWORD status) {
            status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == 308;
 }
 
+DWORD& DownloadStallLimitMs() {
+    static DWORD limit = kDownloadStallMs;
+    return limit;
+}
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+// The parts of an absolute address that make its origin.
+struct Origin {
+    bool ok = false;  // http or https, with a host
+    std::string scheme;
+    std::string host;
+    unsigned port = 0;
+    bool userInfo = false;
+};
+
+Origin OriginOf(const std::string& url) {
+    Origin origin;
+    const size_t mark = url.find("://");
+    if (mark == std::string::npos) return origin;
+    origin.scheme = Lower(url.substr(0, mark));
+    if (origin.scheme != "http" && origin.scheme != "https") return origin;
+    const size_t begin = mark + 3;
+    const size_t end = url.find_first_of("/?#", begin);
+    const std::string authority = url.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    origin.userInfo = authority.find('@') != std::string::npos;
+    const size_t colon = authority.rfind(':');
+    origin.host = Lower(authority.substr(0, colon));
+    if (colon != std::string::npos) origin.port = static_cast<unsigned>(std::atoi(authority.c_str() + colon + 1)) & 0xFFFF;
+    if (origin.port == 0) origin.port = origin.scheme == "https" ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    origin.ok = !origin.host.empty();
+    return origin;
+}
+
+bool HasScheme(const std::string& text) {
+    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    for (size_t i = 1; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ':') return true;
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string ResolveLocation(const std::string& base, const std::string& location) {
-    // CR, LF or NUL in a Location value would end up inside the next request line.
-    if (location.find_first_of("\r\n") != std::string::npos) return std::string();
-    std::vector<char> out(base.size() + location.size() + 64, '\0');
-    DWORD length = static_cast<DWORD>(out.size());
-    if (!InternetCombineUrlA(base.c_str(), location.c_str(), out.data(), &length, ICU_NO_ENCODE)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::string();
-        out.assign(static_cast<size_t>(length) + 1, '\0');
-        length = static_cast<DWORD>(out.size());
-        if (!InternetCombineUrlA(base.c_str(), location.c_str(), out.data(), &length, ICU_NO_ENCODE)) {
-            return std::string();
+    // Control characters in a Location value would end up inside the next request line.
+    for (unsigned char c : location) {
+        if (c < 0x20 || c == 0x7F) return std::string();
+    }
+    std::string resolved;
+    const size_t mark = base.find("://");
+    if (HasScheme(location)) {
+        const size_t colon = location.find(':');
+        resolved = Lower(location.substr(0, colon)) + location.substr(colon);
+    } else if (mark == std::string::npos) {
+        return std::string();
+    } else {
+        const std::string scheme = base.substr(0, mark);
+        const size_t pathAt = std::min(base.find_first_of("/?#", mark + 3), base.size());
+        const std::string origin = base.substr(0, pathAt);
+        const std::string rest = base.substr(pathAt);
+        const std::string path = rest.substr(0, rest.find_first_of("?#"));
+        if (location.compare(0, 2, "//") == 0) {
+            resolved = scheme + ":" + location;
+        } else if (!location.empty() && location[0] == '/') {
+            resolved = origin + location;
+        } else if (location.empty() || location[0] == '#') {
+            resolved = origin + rest;
+        } else if (location[0] == '?') {
+            resolved = origin + (path.empty() ? "/" : path) + location;
+        } else {
+            const size_t slash = path.rfind('/');
+            resolved = origin + (slash == std::string::npos ? "/" : path.substr(0, slash + 1)) + location;
         }
     }
-    return std::string(out.data(), length);
+    // The fragment names a place in the page; it is never sent.
+    return resolved.substr(0, resolved.find('#'));
+}
+
+RedirectStep NextRedirectStep(const std::string& from, const std::string& to, DWORD status, bool post) {
+    RedirectStep step;
+    const Origin source = OriginOf(from), target = OriginOf(to);
+    if (!target.ok || target.userInfo) return step;
+    if (source.scheme == "https" && target.scheme == "http") return step;  // never down to plain text
+    step.sameOrigin = source.ok && source.scheme == target.scheme && source.host == target.host &&
+                      source.port == target.port;
+    // As browsers do: 307 and 308 keep the verb and the body; the others continue with a GET.
+    step.post = post && (status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == 308);
+    if (step.post && !step.sameOrigin) return step;  // the body stays with the origin it was meant for
+    step.follow = true;
+    return step;
 }
 
 void HttpInterface::SplitUrl(std::string url, std::string& host, std::string& page, unsigned short& port,
@@ -103,156 +165,247 @@ std::string BearerToken(const std::string& authorization) {
     return authorization;
 }
 
-void HttpInterface::Close() {
-    request_.reset();
-    connection_.reset();
-    session_.reset();
+void HttpInterface::Close() { exchange_.reset(); }
+
+bool HttpInterface::hasOpenHandles() const {
+    return exchange_ && (exchange_->session || exchange_->connection || exchange_->request);
 }
 
-std::string HttpInterface::Post(std::string url, int post, std::string headers, std::string body, std::string* token) {
+int32_t HttpInterface::Fail(int32_t error) {
+    lastError_ = error;
+    return error;
+}
+
+std::shared_ptr<HttpExchange> HttpInterface::Begin(const std::string& url) {
+    auto exchange = std::make_shared<HttpExchange>();
+    exchange->flavor = flavor_;
+    exchange->timeouts = CurrentHttpTimeouts();
+    exchange->url = url;
+    if (exchange_) {
+        // The earlier request is over (one left behind is never kept): its session goes on,
+        // its connection and request close.
+        exchange->session = std::move(exchange_->session);
+        exchange_.reset();
+    }
+    return exchange;
+}
+
+namespace {
+
+// Receiving threads are kept a while after their request and reused: a new thread costs more
+// than a small request under Wine. A thread left behind by its caller returns to the pool only
+// once its blocked call has ended; a caller never waits for one.
+class ReceiverPool {
+public:
+    static ReceiverPool& Instance() {
+        static ReceiverPool* pool = new ReceiverPool;  // never destroyed: threads may outlive main
+        return *pool;
+    }
+
+    void Run(std::shared_ptr<HttpExchange> exchange) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (idle_ > 0) {
+                --idle_;
+                jobs_.push_back(std::move(exchange));
+                wake_.notify_one();
+                return;
+            }
+        }
+        std::thread([this, exchange] {
+            exchange->Run();
+            Serve();
+        }).detach();
+    }
+
+private:
+    static constexpr auto kIdleLimit = std::chrono::seconds(30);
+
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ++idle_;
+            if (!wake_.wait_for(lock, kIdleLimit, [this] { return !jobs_.empty(); })) {
+                --idle_;
+                return;
+            }
+            std::shared_ptr<HttpExchange> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job->Run();
+            job.reset();
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::shared_ptr<HttpExchange>> jobs_;
+    int idle_ = 0;  // threads waiting for a job, less the jobs already handed to them
+};
+
+void Start(const std::shared_ptr<HttpExchange>& exchange) {
     try {
-        return Request(url, flavor_.alwaysPost || post != 0, headers, body, token);
-    } catch (const HttpFailure& failure) {
-        lastError_ = failure.error;
+        ReceiverPool::Instance().Run(exchange);
+    } catch (const std::exception&) {
+        exchange->Run();  // no thread to spare: the limits of WinINet alone bound it
+    }
+}
+
+// Stops waiting for a receiving thread; it ends by itself and closes its own handles.
+void Abandon(HttpExchange& exchange) {
+    {
+        std::lock_guard<std::mutex> lock(exchange.mutex);
+        exchange.abandoned = true;
+    }
+    exchange.changed.notify_all();
+}
+
+// True while the TLS handshake (or the connection before it) of a secure request is within its
+// limit; WinINet under Wine does not time the handshake.
+bool HandshakeInTime(const HttpExchange& exchange, ULONGLONG now) {
+    const ULONGLONG since = now - exchange.phaseSince;
+    const HttpTimeouts& limits = exchange.timeouts;
+    switch (exchange.phase) {
+        case HttpExchange::Connecting: return since < static_cast<ULONGLONG>(limits.connectMs) + limits.HandshakeMs();
+        case HttpExchange::Handshake: return since < limits.HandshakeMs();
+        default: return true;
+    }
+}
+
+constexpr auto kWatchTick = std::chrono::milliseconds(20);
+
+}  // namespace
+
+std::string HttpInterface::Post(std::string url, int post, std::string headers, std::string body, std::string* token) {
+    if (url.empty()) {
+        Fail(EmptyUrl);
+        return std::string();
+    }
+    try {
+        std::shared_ptr<HttpExchange> exchange = Begin(url);
+        exchange->post = flavor_.alwaysPost || post != 0;
+        exchange->headers = std::move(headers);
+        exchange->body = std::move(body);
+        exchange->wantsToken = token && flavor_.readsToken;
+        exchange->phaseSince = GetTickCount64();
+        const ULONGLONG start = GetTickCount64();
+        Start(exchange);
+        {
+            std::unique_lock<std::mutex> lock(exchange->mutex);
+            while (!exchange->done) {
+                const ULONGLONG now = GetTickCount64();
+                if (now - start >= exchange->timeouts.TotalMs() || !HandshakeInTime(*exchange, now)) {
+                    lock.unlock();
+                    Abandon(*exchange);
+                    Fail(TimedOut);
+                    return std::string();
+                }
+                exchange->changed.wait_for(lock, kWatchTick);
+            }
+        }
+        exchange_ = exchange;  // its handles stay open until the next request or Close
+        if (exchange->error) {
+            Fail(exchange->error);
+            return std::string();
+        }
+        if (token && exchange->hasToken) *token = exchange->token;
+        return std::move(exchange->reply);
     } catch (...) {
-        // Out of memory while collecting a body: report it as a failed request.
-        lastError_ = SendRequestFailed;
+        // Out of memory: report it as a failed request.
+        Fail(SendRequestFailed);
     }
     return std::string();
 }
 
-std::string HttpInterface::ReadHeaderBlock() {
-    // Most header blocks fit the usual 4 KiB; a larger one is read again with the size
-    // WinINet asks for instead of failing the request.
-    std::vector<char> buffer(kHeaderBlockSize + 1, '\0');
-    DWORD length = static_cast<DWORD>(kHeaderBlockSize);
-    if (HttpQueryInfoA(request_.get(), flavor_.headerQuery, buffer.data(), &length, nullptr)) {
-        return std::string(buffer.data(), length);
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) Raise(QueryHeadersFailed);
-    buffer.assign(static_cast<size_t>(length) + 1, '\0');
-    if (!HttpQueryInfoA(request_.get(), flavor_.headerQuery, buffer.data(), &length, nullptr)) {
-        Raise(QueryHeadersFailed);
-    }
-    return std::string(buffer.data(), length);
-}
+bool HttpInterface::Download(const std::string& url, DownloadWriter& writer, unsigned long long maxBytes, DWORD flags) {
+    if (url.empty()) return Fail(EmptyUrl) == 0;
+    std::shared_ptr<HttpExchange> exchange;
+    int32_t failure = 0;
+    try {
+        exchange = Begin(url);
+        exchange->streaming = true;
+        exchange->flags = flags;
+        // An installer may pause longer than a query answer: each step may wait as long as the
+        // stall limit; the watch below ends the download by the rule for the whole.
+        exchange->timeouts.sendMs = exchange->timeouts.receiveMs = DownloadStallLimitMs();
+        exchange->phaseSince = GetTickCount64();
+        Start(exchange);
 
-DWORD HttpInterface::SendOnce(const std::string& url, bool post, const std::string& headers, const std::string& body) {
-    request_.reset();
-    connection_.reset();
-
-    std::string host, page;
-    unsigned short port = 0;
-    bool secure = false;
-    SplitUrl(url, host, page, port, &secure);
-    std::printf("lpUrl:%s,\nstrHostName:%s,\nstrPageName:%s,\nport:%d\n", url.c_str(), host.c_str(), page.c_str(),
-                port);
-
-    connection_.reset(
-        InternetConnectA(session_.get(), host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection_) RaiseLast(ConnectFailed);
-    ApplyTimeouts(connection_.get(), CurrentHttpTimeouts());
-
-    // Redirects are followed here, counted, rather than by WinINet, which has no limit.
-    DWORD flags = kRequestFlags;
-    if (secure) flags |= INTERNET_FLAG_SECURE;
-    request_.reset(HttpOpenRequestA(connection_.get(), post ? "POST" : "GET", page.c_str(), "HTTP/1.1", nullptr,
-                                    nullptr, flags, 0));
-    if (!request_) RaiseLast(OpenHandleFailed);
-    ApplyTimeouts(request_.get(), CurrentHttpTimeouts());
-
-    // Lengths count up to the first NUL, as the texts are handed over as C strings.
-    const char* headerText = headers.empty() ? nullptr : headers.c_str();
-    DWORD headerLength = headers.empty() ? 0 : static_cast<DWORD>(strlen(headers.c_str()));
-    const char* bodyText = nullptr;
-    DWORD bodyLength = 0;
-    if (post && !body.empty()) {
-        bodyText = body.c_str();
-        bodyLength = static_cast<DWORD>(strlen(body.c_str()));
-    }
-    const ULONGLONG sendStart = GetTickCount64();
-    if (!HttpSendRequestA(request_.get(), headerText, headerLength, const_cast<char*>(bodyText), bodyLength)) {
-        const HttpTimeouts& limits = CurrentHttpTimeouts();
-        if (TookTheWholeLimit(sendStart, std::min(limits.sendMs, limits.receiveMs))) Raise(TimedOut);
-        RaiseLast(SendRequestFailed);
-    }
-
-    if (ReadHeaderBlock().empty()) Raise(NoStatusLine);
-    // A peer that closes without answering leaves WinINet with no status line; some versions
-    // still report the send as done, so the missing status is what tells the failure.
-    DWORD status = 0;
-    DWORD statusSize = sizeof status;
-    if (!HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
-                        nullptr) ||
-        status == 0) {
-        Raise(NoStatusLine);
-    }
-    return status;
-}
-
-std::string HttpInterface::Request(const std::string& url, bool post, const std::string& headers,
-                                   const std::string& body, std::string* token) {
-    std::string response;
-    if (url.empty()) Raise(EmptyUrl);
-    request_.reset();
-    connection_.reset();
-
-    // The session of an earlier request on this object is kept: opening one reads the proxy
-    // settings again. Its limits are set anew, as the connection's and the request's are.
-    if (!session_) {
-        session_.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        if (!session_) Raise(OpenHandleFailed);
-    }
-    ApplyTimeouts(session_.get(), CurrentHttpTimeouts());
-
-    std::string current = url;
-    DWORD status = 0;
-    for (int redirects = 0;; ++redirects) {
-        status = SendOnce(current, post, headers, body);
-        if (!IsRedirectStatus(status)) break;
-        const std::string location = HeaderValue(request_.get(), HTTP_QUERY_LOCATION);
-        if (location.empty()) break;  // nothing to follow: the answer itself is the response
-        if (redirects >= kMaxRedirects) Raise(TooManyRedirects);
-        std::string host, page;
-        unsigned short port = 0;
-        bool secure = false;
-        SplitUrl(current, host, page, port, &secure);
-        const std::string next = ResolveLocation(
-            (secure ? "https://" : "http://") + host + ":" + std::to_string(port) + (page.empty() ? "/" : page),
-            location);
-        if (next.empty()) Raise(OpenHandleFailed);
-        current = next;
-        // As browsers do: 303, and 301/302 after a POST, continue with a GET.
-        if (status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT) {
-            post = false;
-        }
-    }
-    if (status == HTTP_STATUS_NOT_FOUND) Raise(NotFound);
-
-    if (token && flavor_.readsToken) {
-        char value[kTokenBufferSize] = {};
-        DWORD valueLength = static_cast<DWORD>(kTokenBufferSize - 1);
-        if (HttpQueryInfoA(request_.get(), HTTP_QUERY_AUTHORIZATION, value, &valueLength, nullptr)) {
-            *token = BearerToken(std::string(value, valueLength));
-        }
-    }
-
-    // Each chunk lands in the reply itself; the unused tail is cut off when the body ends.
-    size_t used = 0;
-    for (;;) {
-        if (response.size() < used + kReadChunk) response.resize(used + kReadChunk);
-        DWORD got = 0;
-        const ULONGLONG readStart = GetTickCount64();
-        if (!InternetReadFile(request_.get(), &response[used], static_cast<DWORD>(kReadChunk), &got)) {
-            // A body that stops arriving is a failed request, not a short answer.
-            if (IsTimeoutError(GetLastError()) || TookTheWholeLimit(readStart, CurrentHttpTimeouts().receiveMs)) {
-                Raise(TimedOut);
+        unsigned long long received = 0, total = 0, markBytes = 0;
+        ULONGLONG markTick = GetTickCount64();
+        bool reported = false;
+        std::deque<std::string> taken;
+        std::vector<std::string> given;
+        for (;;) {
+            bool answered = false, finished = false, lengthKnown = false;
+            unsigned long long announced = 0;
+            int32_t error = 0;
+            {
+                std::unique_lock<std::mutex> lock(exchange->mutex);
+                exchange->changed.wait_for(lock, kWatchTick, [&] {
+                    return exchange->done || !exchange->blocks.empty() || (exchange->answered && !reported);
+                });
+                for (std::string& block : given) exchange->spare.push_back(std::move(block));
+                given.clear();
+                taken.swap(exchange->blocks);
+                answered = exchange->answered;
+                lengthKnown = exchange->lengthKnown;
+                announced = exchange->announced;
+                finished = exchange->done;
+                error = exchange->error;
             }
-            break;
+            exchange->changed.notify_all();  // room for more blocks
+            if (answered && !reported) {
+                reported = true;
+                total = lengthKnown ? announced : 0;
+                // Refused before a byte of the body is stored.
+                if (lengthKnown && announced > maxBytes) failure = TooLarge;
+                else if (!writer.OnProgress(0, total)) failure = Cancelled;
+            }
+            for (std::string& block : taken) {
+                if (failure) break;
+                if (block.size() > maxBytes - received) {
+                    failure = TooLarge;
+                } else if (!writer.Write(block.data(), block.size())) {
+                    failure = StoreFailed;
+                } else {
+                    received += block.size();
+                    if (!writer.OnProgress(received, total)) failure = Cancelled;
+                }
+                given.push_back(std::move(block));
+            }
+            taken.clear();
+            if (failure) break;
+            if (finished) {
+                failure = error;
+                break;
+            }
+            if (writer.Cancelled()) {
+                failure = Cancelled;
+                break;
+            }
+            // Stalled: fewer than kStallBytes arrived within the stall limit, however the bytes
+            // trickle; a TLS handshake that never ends counts as well.
+            const ULONGLONG now = GetTickCount64();
+            const unsigned long long arrived = exchange->arrived;
+            if (arrived - markBytes >= HttpLimits::kStallBytes) {
+                markBytes = arrived;
+                markTick = now;
+            } else if (now - markTick >= DownloadStallLimitMs() || !HandshakeInTime(*exchange, now)) {
+                failure = TimedOut;
+                break;
+            }
         }
-        if (got == 0) break;
-        used += got;
+    } catch (...) {
+        failure = SendRequestFailed;  // out of memory
     }
-    response.resize(used);
-    return response;
+    // The receiving thread, whatever it is doing, no longer reaches the writer.
+    if (exchange) Abandon(*exchange);
+    exchange_.reset();
+    if (failure) {
+        Fail(failure);
+        return false;
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/handles.h"
@@ -18,6 +19,11 @@ enum HttpInterfaceError : int32_t {
     TimedOut = 7,          // connecting, sending or waiting for the next byte took too long
     TooManyRedirects = 8,  // more than HttpInterface::kMaxRedirects redirects in a row
     EmptyUrl = 14,
+    RedirectRefused = 15,  // a Location that is too long or unusable, or a hop the redirect rule forbids
+    TooLarge = 16,         // a reply or a download larger than its cap
+    Cancelled = 17,        // the watcher of a download asked to stop
+    StoreFailed = 18,      // the writer of a download could not keep a block
+    BodyCut = 19,          // the body ended before the length its answer announced
 };
 
 // How the two programs use the class differently. The client reads all header lines
@@ -43,7 +49,30 @@ struct HttpTimeouts {
     static constexpr DWORD kSendMs = 30000;
     static constexpr DWORD kReceiveMs = 30000;
     static HttpTimeouts Defaults() { return {kConnectMs, kSendMs, kReceiveMs}; }
+
+    // A request (the login, the update query) ends after this long in all, however slowly its
+    // bytes trickle in: twice the limit for one byte, 60 s with the defaults.
+    DWORD TotalMs() const { return 2 * receiveMs; }
+    // The TLS handshake of a secure connection may take as long as connecting.
+    DWORD HandshakeMs() const { return connectMs; }
 };
+
+// The caps of the class, all in one place.
+struct HttpLimits {
+    // A reply held in memory (login, update query) larger than this is a failed request.
+    static constexpr size_t kMaxReplyBytes = 16u << 20;
+    // Location values up to this length are followed; a longer one fails the request.
+    static constexpr size_t kMaxLocationBytes = 8192;
+    // A download is stalled when fewer bytes than this arrived during the stall limit.
+    static constexpr unsigned long long kStallBytes = 4096;
+    // Blocks received but not yet stored that a download keeps at most (the receiver waits).
+    static constexpr size_t kMaxQueuedBlocks = 16;
+};
+
+// How long a download may bring fewer than HttpLimits::kStallBytes before it counts as
+// stalled, in milliseconds (60 s); tests shorten it.
+constexpr DWORD kDownloadStallMs = 60000;
+DWORD& DownloadStallLimitMs();
 
 // Applies the three time-outs to a WinINet handle (a root, connection or request handle).
 void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts);
@@ -57,6 +86,33 @@ std::string ResolveLocation(const std::string& base, const std::string& location
 
 // True for the statuses whose Location header names the next address.
 bool IsRedirectStatus(DWORD status);
+
+// The one redirect rule: what a hop from `from` to `to` (both absolute) with `status` is allowed
+// to carry. Another origin (scheme, host or port) never gets the caller's header block or a
+// body, so a 307/308 of a POST there is refused; so is a step from https down to http, a
+// scheme other than these two, and an address carrying a user name.
+struct RedirectStep {
+    bool follow = false;
+    bool post = false;         // the next request's verb
+    bool sameOrigin = false;   // only then the caller's header block goes along
+};
+RedirectStep NextRedirectStep(const std::string& from, const std::string& to, DWORD status, bool post);
+
+// Receives a download's body, on the thread that called HttpInterface::Download and only
+// while that call runs: a receiver left behind after a stall or a Cancel never reaches it.
+class DownloadWriter {
+public:
+    virtual ~DownloadWriter() = default;
+    // Keeps the next bytes of the body; false stops the download (StoreFailed).
+    virtual bool Write(const char* data, size_t size) = 0;
+    // Once the server has answered and after each stored block; `total` is 0 when no length
+    // was announced. False stops the download (Cancelled).
+    virtual bool OnProgress(unsigned long long received, unsigned long long total) = 0;
+    // Asked while waiting for the network: true stops the download at once (Cancelled).
+    virtual bool Cancelled() const = 0;
+};
+
+struct HttpExchange;  // one request's handles and what its receiving thread hands over
 
 class HttpInterface {
 public:
@@ -91,26 +147,31 @@ public:
     // response's Authorization header (client flavour only).
     std::string Post(std::string url, int post, std::string headers, std::string body, std::string* token = nullptr);
 
+    // Fetches `url` with GET (following redirects by the same rule) and hands the body to
+    // `writer` as it arrives, in blocks of at most kReadChunk bytes. False on failure with the
+    // reason in lastError(): TimedOut when stalled (see DownloadStallLimitMs), TooLarge when the
+    // announced or received length passes `maxBytes`, BodyCut when the body ends short. The
+    // status is not judged: whatever body the server sends is handed over. `flags` are the
+    // request flags (kRequestFlags by default); a redirect is never followed by WinINet.
+    bool Download(const std::string& url, DownloadWriter& writer, unsigned long long maxBytes,
+                  DWORD flags = kRequestFlags);
+
     // Closes request, connection and session handles, in that order. A next request on the
     // same object replaces the request and connection and keeps the session.
     void Close();
 
     int32_t lastError() const { return lastError_; }
-    bool hasOpenHandles() const { return session_ || connection_ || request_; }
+    bool hasOpenHandles() const;
 
 private:
-    std::string Request(const std::string& url, bool post, const std::string& headers, const std::string& body,
-                        std::string* token);
-    std::string ReadHeaderBlock();
-    // Closes the previous hop and opens and sends one request; returns its status.
-    DWORD SendOnce(const std::string& url, bool post, const std::string& headers, const std::string& body);
+    // Starts a request on a receiving thread of its own; the calling thread waits for it with
+    // the limits above and leaves it behind when one runs out.
+    std::shared_ptr<HttpExchange> Begin(const std::string& url);
+    int32_t Fail(int32_t error);
 
     HttpFlavor flavor_;
-    // Members are destroyed in reverse order: the request closes before its connection, and
-    // the connection before the session it belongs to.
-    qv::unique_hinternet session_;
-    qv::unique_hinternet connection_;
-    qv::unique_hinternet request_;
+    // The handles of the last request; they stay open until the next request or Close.
+    std::shared_ptr<HttpExchange> exchange_;
     int32_t lastError_ = 0;
 };
 

@@ -1,20 +1,16 @@
 #include "updater/package.h"
 
 #include <shellapi.h>
-#include <wininet.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/handles.h"
 #include "common/md5.h"
+#include "common/text.h"
 #include "net/http_interface.h"
 #include "updater/transfer.h"
 
@@ -32,7 +28,10 @@ const std::wstring& UpdaterPaths::DownloadTarget() {
     return target_;
 }
 
-std::string InstallerNameFromUrl(const std::string& url) {
+std::string InstallerNameFromUrl(const std::string& address) {
+    // The digest names the file: a query or a fragment after the path is no part of it (a
+    // signed CDN address carries dots and slashes there).
+    const std::string url = address.substr(0, address.find_first_of("?#"));
     const size_t slash = url.rfind('/');
     const size_t dot = url.rfind('.');
     const size_t begin = slash == std::string::npos ? 0 : slash + 1;
@@ -42,107 +41,48 @@ std::string InstallerNameFromUrl(const std::string& url) {
 
 namespace {
 
-// The announced body length, when the server gave one.
-bool ContentLength(HINTERNET request, ULONGLONG& length) {
-    wchar_t text[32] = {};
-    DWORD size = sizeof(text);
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
-    wchar_t* end = nullptr;
-    length = wcstoull(text, &end, 10);
-    return end != text;
-}
-
-// Stores blocks in the file, and hashes each one just after it is written, on a thread of its
-// own: the next block is received meanwhile. Two buffers, made once: the receiver fills one
-// while the other is written. Without a thread to spare, each block is stored at once.
-class BlockWriter {
+// Keeps a download's blocks in the file, hashing each one as it is written (the HTTP layer
+// receives the next block meanwhile), and passes the progress on. A short write (disk full)
+// would only surface later as a digest mismatch that also throws away a good installer from
+// an earlier run, so it fails the download; the digest takes exactly the bytes written.
+class FileWriter : public DownloadWriter {
 public:
-    BlockWriter(HANDLE file, Md5* md5) : file_(file), md5_(md5) {
-        for (auto& buffer : buffers_) buffer.resize(kDownloadBufferSize);
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (const std::exception&) {
-        }
-    }
-    ~BlockWriter() { Finish(); }
-    BlockWriter(const BlockWriter&) = delete;
-    BlockWriter& operator=(const BlockWriter&) = delete;
+    FileWriter(HANDLE file, Md5* md5, DownloadProgress* progress, std::atomic<unsigned long long>* counter)
+        : file_(file), md5_(md5), progress_(progress), counter_(counter) {}
 
-    // The buffer to receive the next block into.
-    char* Free() { return buffers_[fill_].data(); }
-
-    // Hands over the `size` bytes received into Free(). False once a write has failed.
-    bool Submit(DWORD size) {
-        if (!thread_.joinable()) return Store(buffers_[fill_].data(), size);
-        std::unique_lock<std::mutex> lock(mutex_);
-        idle_.wait(lock, [this] { return !pending_; });
-        if (failed_) return false;
-        pending_ = true;
-        pendingBuffer_ = fill_;
-        pendingSize_ = size;
-        work_.notify_one();
-        fill_ ^= 1;  // the other buffer: its block is stored, as the writer is idle
+    bool Write(const char* data, size_t size) override {
+        DWORD written = 0;
+        if (!WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) || written != size) return false;
+        if (md5_) md5_->Update(data, size);
+        if (counter_) *counter_ += size;
         return true;
     }
-
-    // Waits until every block handed over is stored; false when a write failed.
-    bool Finish() {
-        if (thread_.joinable()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                stop_ = true;
-            }
-            work_.notify_one();
-            thread_.join();
-        }
-        return !failed_;
+    bool OnProgress(unsigned long long received, unsigned long long total) override {
+        return !progress_ || progress_->OnProgress(received, total);
     }
+    bool Cancelled() const override { return progress_ && progress_->Cancelled(); }
 
 private:
-    // A short write (disk full) would only surface later as a digest mismatch that also
-    // throws away a good installer from an earlier run. The digest takes exactly the bytes
-    // that were written.
-    bool Store(const char* data, DWORD size) {
-        DWORD written = 0;
-        if (!WriteFile(file_, data, size, &written, nullptr) || written != size) {
-            failed_ = true;
-            return false;
-        }
-        if (md5_) md5_->Update(data, size);
-        return true;
-    }
-
-    void Run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            work_.wait(lock, [this] { return pending_ || stop_; });
-            if (!pending_) return;
-            const char* data = buffers_[pendingBuffer_].data();
-            const DWORD size = pendingSize_;
-            lock.unlock();
-            if (!failed_) Store(data, size);  // after a failure, nothing more is written
-            lock.lock();
-            pending_ = false;
-            idle_.notify_one();
-        }
-    }
-
     HANDLE file_;
     Md5* md5_;
-    std::vector<char> buffers_[2];
-    int fill_ = 0;
-    std::mutex mutex_;
-    std::condition_variable work_;
-    std::condition_variable idle_;
-    bool pending_ = false;
-    int pendingBuffer_ = 0;
-    DWORD pendingSize_ = 0;
-    bool stop_ = false;
-    std::atomic<bool> failed_{false};
-    std::thread thread_;
+    DownloadProgress* progress_;
+    std::atomic<unsigned long long>* counter_;
 };
 
 }  // namespace
+
+unsigned long long InstallerSizeLimit(const std::wstring& target) {
+    unsigned long long limit = kMaxInstallerBytes;
+    const size_t slash = target.find_last_of(L"\\/");
+    const std::wstring dir = slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash + 1);
+    ULARGE_INTEGER available = {};
+    if (GetDiskFreeSpaceExW(dir.c_str(), &available, nullptr, nullptr)) {
+        const unsigned long long room =
+            available.QuadPart > kFreeSpaceMargin ? available.QuadPart - kFreeSpaceMargin : 0;
+        limit = std::min(limit, room);
+    }
+    return limit;
+}
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& target, std::atomic<unsigned long long>* counter) {
     return DownloadToFile(url, target, nullptr, counter);
@@ -152,12 +92,13 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
                     std::atomic<unsigned long long>* counter, HeldDownload* held) {
     // Held for the check, the file is opened so that no one else can write to it while this
     // handle lives: then its bytes are exactly those written here, and hashing them on the way
-    // spares reading the whole file again. Renaming and deleting stay open to others (a Cancel
-    // removes the file while a blocked read still holds it): neither changes the bytes, and the
-    // file is moved into the installer's place through this same handle.
-    // Otherwise, or when an earlier writer still has it open, it is shared as before, so that a
+    // spares reading the whole file again. Renaming and deleting stay open to others: neither
+    // changes the bytes, and the file is moved into the installer's place through this handle.
+    // Otherwise, or when another process still has it open, it is shared as before, so that a
     // run that hangs or is killed mid-download never keeps the next one from truncating the
     // file; the check then reads the file again.
+    // Only this call writes through the handle, and only while it runs: the HTTP layer hands
+    // blocks over on this thread, so nothing touches the file once the call has returned.
     qv::unique_hfile file;
     if (held) {
         file.reset(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
@@ -171,45 +112,18 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     if (!file) return false;
-    qv::unique_hinternet session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) return false;
-    // An installer may pause longer than a query answer: silence ends it only after the
-    // download's own limit (the worker's watchdog covers what WinINet does not time).
-    HttpTimeouts timeouts = CurrentHttpTimeouts();
-    timeouts.sendMs = timeouts.receiveMs = DownloadStallLimitMs();
-    ApplyTimeouts(session.get(), timeouts);
-    qv::unique_hinternet request(OpenUrlFollowingRedirects(session.get(), url, kDownloadFlags));
-    if (!request) return false;
-
-    ULONGLONG announced = 0;
-    const bool lengthKnown = ContentLength(request.get(), announced);
-    ULONGLONG received = 0;
     Md5 md5;
-    BlockWriter writer(file.get(), alone ? &md5 : nullptr);
-    bool ok = false;
-    const ULONGLONG total = lengthKnown ? announced : 0;
-    for (;;) {
-        if (progress && !progress->OnProgress(received, total)) break;
-        DWORD read = 0;
-        if (!InternetReadFile(request.get(), writer.Free(), kDownloadBufferSize, &read)) break;
-        if (read == 0) {
-            // A connection that closes early reads like the end of the body.
-            ok = !lengthKnown || received >= announced;
-            break;
-        }
-        if (!writer.Submit(read)) break;
-        received += read;
-        if (counter) *counter += read;
-    }
-    ok = writer.Finish() && ok;
+    FileWriter writer(file.get(), alone ? &md5 : nullptr, progress, counter);
+    HttpInterface http(HttpFlavor::Updater());
+    // An installer larger than the cap, or than the drive can take, is refused like a failed
+    // download: before the body when its length is announced, otherwise as it passes the limit.
+    const bool ok = http.Download(WideToUtf8(url), writer, InstallerSizeLimit(target), kDownloadFlags);
     if (ok && alone) {
         held->md5 = md5.HexDigest();
         held->file = std::move(file);
     }
-    // File first, then the URL handle, then the session.
     file.reset();
-    request.reset();
-    session.reset();
+    http.Close();
     return ok;
 }
 

@@ -29,8 +29,17 @@ private:
 // The expected digest: the last path segment of the download URL without its extension.
 std::string InstallerNameFromUrl(const std::string& url);
 
+// The largest block a download hands over at once (blocks come as they arrive, at most
+// HttpInterface::kReadChunk bytes).
 constexpr DWORD kDownloadBufferSize = 1000000;
 constexpr DWORD kDownloadFlags = 0x84000002;  // RELOAD | NO_CACHE_WRITE | TRANSFER_BINARY
+
+// An installer is refused past 1 GiB, or when it would leave less than the margin free on the
+// updater's drive.
+constexpr unsigned long long kMaxInstallerBytes = 1ull << 30;
+constexpr unsigned long long kFreeSpaceMargin = 64ull << 20;
+// The size a download into `target` may reach: the cap, or the room on its drive.
+unsigned long long InstallerSizeLimit(const std::wstring& target);
 
 // What a download can hand to the check: the file, still open, and the MD5 digest of exactly
 // the bytes written through that handle. The handle admits no other writer (see DownloadToFile).

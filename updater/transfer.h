@@ -1,42 +1,19 @@
-// The updater's guards against waiting forever: the download with a limit on silence and on
-// redirects, and checks on what the command line and the service hand over.
+// Checks on what the command line and the update service hand over, and the download's run
+// through the HTTP layer.
 #pragma once
 #include <windows.h>
-#include <wininet.h>
 
 #include <atomic>
 #include <functional>
 #include <string>
 
+#include "net/http_interface.h"
 #include "updater/download_progress.h"
 
-// Silence after which a download counts as failed, in milliseconds; tests shorten it.
-constexpr DWORD kDownloadStallMs = 60000;
-DWORD& DownloadStallLimitMs();
-
-// Redirects a download follows before it counts as failed.
-constexpr int kMaxDownloadRedirects = 10;
-
-// Opens `url` like InternetOpenUrlW with `flags`, following at most kMaxDownloadRedirects
-// redirects itself. Null on failure (also for a redirect loop or a Location that does not
-// resolve).
-HINTERNET OpenUrlFollowingRedirects(HINTERNET session, const std::wstring& url, DWORD flags);
-
-// Absolute address of a Location value seen from `base`; "" when they do not combine or the
-// value holds control characters.
-std::wstring ResolveLocationW(const std::wstring& base, const std::wstring& location);
-
-// Runs `download` (given a byte counter to bump) on a worker thread and waits while bytes keep
-// arriving. Silence for DownloadStallLimitMs() gives false at once; the worker is left behind
-// (the process ends soon after) so a call blocked inside WinINet cannot hold the updater.
-using DownloadJob = bool (*)(const std::wstring& url, const std::wstring& target,
-                             std::atomic<unsigned long long>* progress);
-bool DownloadWithStallLimit(DownloadJob download, const std::wstring& url, const std::wstring& target);
-
-// The same for a job that also reports to `progress` (which may be null). The job sees a relay
-// that forwards to `progress` only while this call waits, so a worker left behind never touches
-// it afterwards; a Cancel through `progress` ends the wait at once.
-using ReportingDownloadJob = std::function<bool(DownloadProgress* relay, std::atomic<unsigned long long>* counter)>;
+// The download's watch (silence, Cancel) lives in the HTTP layer (HttpInterface::Download),
+// which reaches the file only while the download call runs. This runs `download` on the
+// calling thread with `progress` (which may be null) and a byte counter.
+using ReportingDownloadJob = std::function<bool(DownloadProgress* progress, std::atomic<unsigned long long>* counter)>;
 bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* progress);
 
 // A release text as the question shows it: at most kMaxReleaseTextChars characters, then "…".

@@ -422,3 +422,231 @@ TEST(HttpRequest, RedirectsAreFollowedUpToTheLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RedirectRule, Table) {
+    struct Row {
+        const char* from;
+        const char* to;
+        DWORD status;
+        bool post;
+        bool follow, nextPost, sameOrigin;
+    } rows[] = {
+        {"http://a:80/x", "http://a/y", 307, true, true, true, true},    // default port is the same port
+        {"http://a:80/x", "http://A:80/y", 308, true, true, true, true},  // host letters in any case
+        {"http://a:80/x", "http://b:80/y", 307, true, false, true, false},   // the body would go elsewhere
+        {"http://a:80/x", "http://a:81/y", 308, true, false, true, false},   // another port is another origin
+        {"http://a:80/x", "https://a/y", 307, true, false, true, false},     // and so is another scheme
+        {"http://a:80/x", "http://b/y", 302, true, true, false, false},      // continues as a GET, no headers
+        {"http://a:80/x", "http://b/y", 307, false, true, false, false},     // a GET may go anywhere
+        {"https://a:443/x", "http://a/y", 302, false, false, false, false},  // never down to plain text
+        {"http://a:80/x", "https://b/y", 301, false, true, false, false},
+        {"http://a:80/x", "ftp://a/y", 302, false, false, false, false},
+        {"http://a:80/x", "http://user:pw@a/y", 302, false, false, false, false},
+    };
+    for (const Row& row : rows) {
+        const RedirectStep step = NextRedirectStep(row.from, row.to, row.status, row.post);
+        EXPECT_EQ(row.follow, step.follow) << row.from << " -> " << row.to;
+        if (row.follow) {
+            EXPECT_EQ(row.nextPost, step.post) << row.to;
+            EXPECT_EQ(row.sameOrigin, step.sameOrigin) << row.to;
+        }
+    }
+}
+
+TEST(ResolveLocation, Table) {
+    const std::string base = "http://h:80/a/b?q=1";
+    struct Row {
+        const char* location;
+        const char* resolved;
+    } rows[] = {
+        {"http://o/x", "http://o/x"},     {"HTTPS://o/x", "https://o/x"},      {"//o/x", "http://o/x"},
+        {"/x?y=1", "http://h:80/x?y=1"}, {"c", "http://h:80/a/c"},            {"?z", "http://h:80/a/b?z"},
+        {"/x#frag", "http://h:80/x"},    {"bad\r\nX: 1", ""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.resolved, ResolveLocation(base, row.location)) << row.location;
+    EXPECT_EQ("http://h:80/", ResolveLocation("http://h:80", "/"));
+}
+
+// Redirect targets of any length up to the cap are followed; longer ones and hops that would
+// carry the request body to another origin fail as redirect errors, never as an answer.
+TEST(HttpRequest, RedirectTargetsAndOrigins) {
+    RawHttpServer other;
+    other.SetResponse(200, "", "elsewhere");
+    RawHttpServer server;
+    const std::string otherUrl = other.Url("/landed");
+    server.SetResponder([otherUrl](SOCKET s, const RecordedRequest& request) {
+        const std::string line = request.RequestLine();
+        std::string location;
+        int status = 302;
+        if (line.find("/long/") != std::string::npos) {
+            const size_t length = std::strtoul(line.c_str() + line.find("/long/") + 6, nullptr, 10);
+            location = "/final?" + std::string(length, 'q');
+        } else if (line.find("/away307") != std::string::npos) {
+            location = otherUrl;
+            status = 307;
+        } else if (line.find("/away302") != std::string::npos) {
+            location = otherUrl;
+        } else {
+            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nhere");
+            return;
+        }
+        RawHttpServer::SendAll(s, "HTTP/1.1 " + std::to_string(status) + " Moved\r\nLocation: " + location +
+                                      "\r\nContent-Length: 0\r\n\r\n");
+    });
+    struct Row {
+        std::string path;
+        std::string reply;
+        int32_t error;
+    } rows[] = {
+        {"/long/3000", "here", 0},
+        {"/long/4000", "here", 0},
+        {"/long/9000", "", RedirectRefused},
+        {"/away307", "", RedirectRefused},  // the POST body stays at home
+        {"/away302", "elsewhere", 0},       // as a GET, without the caller's headers
+    };
+    for (const Row& row : rows) {
+        HttpInterface http(HttpFlavor::Updater());
+        EXPECT_EQ(row.reply, http.Post(server.Url(row.path), 1, "Accept-Point: secret\r\n", "pw=1")) << row.path;
+        EXPECT_EQ(row.error, http.lastError()) << row.path;
+    }
+    const auto landed = other.Requests();
+    ASSERT_EQ(1u, landed.size());
+    EXPECT_EQ(0u, landed[0].RequestLine().find("GET "));
+    EXPECT_EQ("", landed[0].Header("Accept-Point"));
+    EXPECT_EQ("", landed[0].body);
+    for (const auto& request : server.Requests()) EXPECT_EQ("secret", request.Header("Accept-Point"));
+}
+
+TEST(HttpRequest, ReplyLargerThanTheCapFails) {
+    RawHttpServer server;
+    server.SetResponse(200, "", std::string(HttpLimits::kMaxReplyBytes + 1, 'r'));
+    for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+        HttpInterface http(flavor);
+        EXPECT_EQ("", http.Post(server.Url("/big"), 1, "", "b"));
+        EXPECT_EQ(TooLarge, http.lastError());
+    }
+    server.SetResponse(200, "", std::string(HttpLimits::kMaxReplyBytes, 'r'));
+    HttpInterface http;
+    EXPECT_EQ(HttpLimits::kMaxReplyBytes, http.Post(server.Url("/fits"), 1, "", "b").size());
+}
+
+// However the bytes trickle, a request ends after its limit for the whole; an https address
+// whose port takes the connection but never answers the TLS hello ends like a connection that
+// is never made.
+TEST(HttpRequest, TricklingRepliesAndSilentHandshakesEnd) {
+    ShortTimeouts shortWaits(800);
+    RawHttpServer server;
+    server.SetResponder([](SOCKET s, const RecordedRequest&) {
+        RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        for (int i = 0; i < 60; ++i) {  // one byte every 200 ms: never silent for a whole limit
+            Sleep(200);
+            if (send(s, "t", 1, 0) != 1) return;
+        }
+    });
+    for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+        HttpInterface http(flavor);
+        EXPECT_EQ("", http.Post(server.Url("/trickle"), 1, "", "b"));
+        EXPECT_EQ(TimedOut, http.lastError());
+    }
+    server.SetResponder([](SOCKET s, const RecordedRequest&) { RawHttpServer::HoldOpen(s, 8000); });
+    unsigned short port = 0;
+    SOCKET silent = testing_fixtures::BindLoopback(port);
+    listen(silent, 4);  // the system takes the connection; nobody ever reads the hello
+    for (HttpFlavor flavor : {HttpFlavor::Client(), HttpFlavor::Updater()}) {
+        HttpInterface http(flavor);
+        EXPECT_EQ("", http.Post("https://127.0.0.1:" + std::to_string(port) + "/x", 1, "", "b"));
+        EXPECT_NE(0, http.lastError());
+    }
+    closesocket(silent);
+}
+
+// Collects a download in memory.
+struct MemoryWriter : DownloadWriter {
+    std::string body;
+    std::vector<unsigned long long> seen;
+    bool Write(const char* data, size_t size) override {
+        body.append(data, size);
+        return true;
+    }
+    bool OnProgress(unsigned long long received, unsigned long long) override {
+        seen.push_back(received);
+        return true;
+    }
+    bool Cancelled() const override { return false; }
+};
+
+class ShortStall {
+public:
+    explicit ShortStall(DWORD ms) : saved_(DownloadStallLimitMs()) { DownloadStallLimitMs() = ms; }
+    ~ShortStall() { DownloadStallLimitMs() = saved_; }
+
+private:
+    DWORD saved_;
+};
+
+// A download is stalled only when fewer than a few KiB arrive within the limit: a slow but
+// steady one goes through and is seen as it arrives, a trickle ends.
+TEST(HttpDownload, SteadySlowLinksPassTricklesStall) {
+    ShortStall stall(1500);
+    RawHttpServer server;
+    struct Row {
+        const char* name;
+        size_t piece;
+        DWORD pauseMs;
+        int pieces;
+        bool ok;
+    } rows[] = {
+        {"steady 8 KB/s", 800, 100, 30, true},
+        {"one byte every 200 ms", 1, 200, 40, false},
+    };
+    for (const Row& row : rows) {
+        const Row copy = row;
+        server.SetResponder([copy](SOCKET s, const RecordedRequest&) {
+            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                          std::to_string(copy.piece * copy.pieces) + "\r\n\r\n");
+            for (int i = 0; i < copy.pieces; ++i) {
+                Sleep(copy.pauseMs);
+                RawHttpServer::SendAll(s, std::string(copy.piece, 'd'));
+            }
+        });
+        MemoryWriter writer;
+        HttpInterface http(HttpFlavor::Updater());
+        EXPECT_EQ(row.ok, http.Download(server.Url("/slow.exe"), writer, 1u << 20)) << row.name;
+        if (row.ok) {
+            EXPECT_EQ(row.piece * row.pieces, writer.body.size()) << row.name;
+            EXPECT_GT(writer.seen.size(), 10u) << row.name;  // progress as the bytes come
+        } else {
+            EXPECT_EQ(TimedOut, http.lastError()) << row.name;
+        }
+    }
+}
+
+TEST(HttpDownload, SizeCapAnnouncedOrReceived) {
+    RawHttpServer server;
+    const std::string body(200000, 'x');
+    struct Row {
+        std::string response;
+        unsigned long long cap;
+        bool ok;
+        size_t stored;  // at most
+    } rows[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body, 200000, true, 200000},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body, 199999, false, 0},  // refused up front
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body, 100000, false, 100000},  // as it passes
+        {"HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body, 1u << 20, false, 200000},  // cut short
+    };
+    for (const Row& row : rows) {
+        server.SetRawResponse(row.response);
+        MemoryWriter writer;
+        HttpInterface http(HttpFlavor::Updater());
+        EXPECT_EQ(row.ok, http.Download(server.Url("/p.exe"), writer, row.cap)) << row.cap;
+        EXPECT_LE(writer.body.size(), row.stored) << row.cap;
+        if (!row.ok) {
+            EXPECT_NE(0, http.lastError());
+        }
+    }
+}
+
+}  // namespace

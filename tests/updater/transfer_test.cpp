@@ -27,29 +27,6 @@ private:
     DWORD saved_;
 };
 
-// Jobs standing in for a download: they differ only in how bytes arrive.
-bool SilentJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) {
-    Sleep(5000);
-    return true;
-}
-
-bool SlowButSteadyJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>* progress) {
-    for (int i = 0; i < 8; ++i) {
-        Sleep(100);
-        if (progress) *progress += 1;
-    }
-    return true;
-}
-
-bool FailingJob(const std::wstring&, const std::wstring&, std::atomic<unsigned long long>*) { return false; }
-
-TEST(DownloadWithStallLimit, SilenceFailsSteadyProgressSucceeds) {
-    ShortStall stall(400);
-    EXPECT_FALSE(DownloadWithStallLimit(SilentJob, L"u", L"t"));  // ends long before the job would
-    EXPECT_TRUE(DownloadWithStallLimit(SlowButSteadyJob, L"u", L"t"));  // 800 ms in all, never 400 silent
-    EXPECT_FALSE(DownloadWithStallLimit(FailingJob, L"u", L"t"));
-}
-
 class TempDir : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,8 +97,7 @@ TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
             RawHttpServer::HoldOpen(s, 5000);
         });
         const std::string url = server.Url("/pkg/x.exe");
-        EXPECT_FALSE(DownloadWithStallLimit(DownloadToFile, std::wstring(url.begin(), url.end()), target))
-            << row.name;
+        EXPECT_FALSE(DownloadToFile(std::wstring(url.begin(), url.end()), target)) << row.name;
         // The next run can take the target over at once, even while the stalled one holds it.
         HANDLE next = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
@@ -129,6 +105,53 @@ TEST_F(TempDir, StalledDownloadsFailAndKeepWhatArrived) {
         EXPECT_NE(INVALID_HANDLE_VALUE, next) << row.name;
         CloseHandle(next);
         Sleep(300);  // let the abandoned worker and the fixture connection go
+    }
+}
+
+// After a stall or a Cancel, FetchPackage returns while the receiving thread may still be
+// blocked on the network. Whatever arrives afterwards must not reach the target: no handle to
+// it is left open (it can be opened exclusively at once) and it does not grow or come back.
+TEST_F(TempDir, NothingTouchesTheTargetOnceFetchPackageHasReturned) {
+    ShortStall stall(1500);
+    struct Cancelling : DownloadProgress {
+        int calls = 0;
+        bool OnProgress(ULONGLONG, ULONGLONG) override { return ++calls < 2; }
+        void Finished() override {}
+        bool Cancelled() const override { return calls >= 2; }
+    };
+    for (bool cancel : {false, true}) {
+        std::atomic<bool> release{false};
+        RawHttpServer server;
+        server.SetResponder([&release](SOCKET s, const RecordedRequest&) {
+            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 400000\r\n\r\n" + std::string(1000, 'a'));
+            for (int i = 0; i < 100 && !release; ++i) Sleep(50);  // silent until the call is over
+            RawHttpServer::SendAll(s, std::string(200000, 'b'));
+        });
+        UpdaterPaths paths(dir_);
+        Cancelling progress;
+        const std::string url = server.Url("/pkg/x.exe");
+        const FetchResult result = FetchPackage(paths, std::wstring(url.begin(), url.end()), "", nullptr,
+                                                cancel ? &progress : nullptr);
+        EXPECT_EQ(cancel ? FetchResult::Cancelled : FetchResult::DownloadFailed, result);
+        const std::wstring target = paths.DownloadTarget();
+        HANDLE alone = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (cancel) {
+            EXPECT_EQ(INVALID_HANDLE_VALUE, alone) << "the cancelled download is removed";
+        } else {
+            EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "no one else holds the stalled download";
+            CloseHandle(alone);
+        }
+        WIN32_FILE_ATTRIBUTE_DATA before{};
+        const bool existed = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &before);
+        release = true;
+        Sleep(1000);  // the receiving thread gets the rest of the body meanwhile
+        WIN32_FILE_ATTRIBUTE_DATA after{};
+        EXPECT_EQ(existed, GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &after)) << cancel;
+        if (existed) {
+            EXPECT_EQ(before.nFileSizeLow, after.nFileSizeLow);
+        }
+        EXPECT_LE(after.nFileSizeLow, 1000u);
+        DeleteFileW(target.c_str());
     }
 }
 
@@ -146,7 +169,7 @@ TEST_F(TempDir, RedirectLoopsEndTheDownload) {
     const std::wstring target = dir_ + L"\\newupgrade";
     const std::string loop = server.Url("/loop"), moved = server.Url("/moved");
     EXPECT_FALSE(DownloadToFile(std::wstring(loop.begin(), loop.end()), target));
-    EXPECT_LE(server.Requests().size(), size_t(kMaxDownloadRedirects + 1));
+    EXPECT_LE(server.Requests().size(), size_t(HttpInterface::kMaxRedirects + 1));
     EXPECT_TRUE(DownloadToFile(std::wstring(moved.begin(), moved.end()), target));
 }
 
