@@ -76,20 +76,11 @@ class PacedServer:
         self.listener.close()
 
 
-class NetworkBounds(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.host = h.HostWindow()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.host.close()
+class NetworkBounds(h.UpdaterCase):
+    short_waits = True
 
     def setUp(self):
-        self.service = h.Service()
-        self.addCleanup(self.service.stop)
-        self.upd = h.UpdaterRun(short_waits=True)
-        self.addCleanup(self.upd.cleanup)
+        super().setUp()
         with open(h.INSTALLER, "rb") as f:
             self.installer = f.read()
 

@@ -22,20 +22,9 @@ def tearDownModule():
     h.stop_session()
 
 
-class UpdaterCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.host = h.HostWindow()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.host.close()
-
+class UpdaterCase(h.UpdaterCase):
     def setUp(self):
-        self.service = h.Service()
-        self.addCleanup(self.service.stop)
-        self.upd = h.UpdaterRun()
-        self.addCleanup(self.upd.cleanup)
+        super().setUp()
         with open(h.INSTALLER, "rb") as f:
             self.installer = f.read()
 

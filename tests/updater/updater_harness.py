@@ -10,6 +10,7 @@ import socket
 import subprocess
 import tempfile
 import threading
+import unittest
 import sys
 import time
 
@@ -402,14 +403,15 @@ class UpdaterRun:
             with open(args_file, "wb") as f:
                 f.write(command_line.encode("utf-8"))
             args = ["--args-file", win_path(args_file)]
-        # Wine's CreateProcess now and then fails on a loaded machine (ERROR_INTERNAL_ERROR)
-        # before the program runs at all; such a start is tried again, twice at most.
+        # Now and then Wine fails a start on a loaded machine before the updater runs at all:
+        # CreateProcess refuses it (ERROR_INTERNAL_ERROR), or the driver itself ends before it
+        # has started anything (it says the pid first). Such a start is tried again, twice at most.
         for attempt in range(3):
             proc = subprocess.Popen(wine(UIDRIVER, "run", "--exe", win_path(self.exe), "--cwd",
                                           win_path(self.dir), "--timeout", "120000", *args),
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             first = json.loads(proc.stdout.readline().decode("ascii") or "{}")
-            if first.get("error") != "start failed" or attempt == 2:
+            if attempt == 2 or (first and first.get("error") != "start failed"):
                 break
             proc.stdout.close()
             proc.wait(timeout=30)
@@ -528,3 +530,23 @@ class ProgressView:
 
 def progress_windows(pid):
     return driver("list", "--pid", pid, "--class", PROGRESS_CLASS)
+
+
+class UpdaterCase(unittest.TestCase):
+    """One host window for the class; a fixture update service and an updater folder per test.
+    `short_waits` runs the test build whose limits the tests shorten."""
+    short_waits = False
+
+    @classmethod
+    def setUpClass(cls):
+        cls.host = HostWindow()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.host.close()
+
+    def setUp(self):
+        self.service = Service()
+        self.addCleanup(self.service.stop)
+        self.upd = UpdaterRun(short_waits=True) if self.short_waits else UpdaterRun()
+        self.addCleanup(self.upd.cleanup)
