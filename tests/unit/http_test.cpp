@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fixtures/raw_http_server.h"
+#include "fixtures/short_stall.h"
 #include "net/http_interface.h"
 
 using testing_fixtures::RawHttpServer;
@@ -577,14 +578,7 @@ struct MemoryWriter : DownloadWriter {
     bool Cancelled() const override { return false; }
 };
 
-class ShortStall {
-public:
-    explicit ShortStall(DWORD ms) : saved_(DownloadStallLimitMs()) { DownloadStallLimitMs() = ms; }
-    ~ShortStall() { DownloadStallLimitMs() = saved_; }
-
-private:
-    DWORD saved_;
-};
+using testing_fixtures::ShortStall;
 
 // A download is stalled only when fewer than a few KiB arrive within the limit: a slow but
 // steady one goes through and is seen as it arrives, a trickle ends.

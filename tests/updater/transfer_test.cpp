@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fixtures/raw_http_server.h"
+#include "fixtures/short_stall.h"
 
 #include <windows.h>
 
@@ -18,14 +19,7 @@ using testing_fixtures::RecordedRequest;
 
 namespace {
 
-class ShortStall {
-public:
-    explicit ShortStall(DWORD ms) : saved_(DownloadStallLimitMs()) { DownloadStallLimitMs() = ms; }
-    ~ShortStall() { DownloadStallLimitMs() = saved_; }
-
-private:
-    DWORD saved_;
-};
+using testing_fixtures::ShortStall;
 
 class TempDir : public ::testing::Test {
 protected:
