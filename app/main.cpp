@@ -26,7 +26,8 @@ namespace {
 const wchar_t kPromptCaption[] = L"\x63d0\x793a";  // 提示
 // 启动参数 "--…" 不被允许，客户端不会启动。
 const wchar_t kRefusedSwitchText[] = L"\x542f\x52a8\x53c2\x6570 \"--";
-const wchar_t kRefusedSwitchTextEnd[] = L"\" \x4e0d\x88ab\x5141\x8bb8\xff0c\x5ba2\x6237\x7aef\x4e0d\x4f1a\x542f\x52a8\x3002";
+const wchar_t kRefusedSwitchTextEnd[] =
+    L"\" \x4e0d\x88ab\x5141\x8bb8\xff0c\x5ba2\x6237\x7aef\x4e0d\x4f1a\x542f\x52a8\x3002";
 
 }  // namespace
 

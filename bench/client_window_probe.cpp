@@ -80,8 +80,8 @@ int Launch(const wchar_t* cls, std::wstring commandLine, DWORD settleMs) {
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    std::printf("{\"found\":%s,\"ms\":%.1f,\"start\":%lld,\"frequency\":%lld}\n", search.found ? "true" : "false",
-                ms, static_cast<long long>(start.QuadPart), static_cast<long long>(frequency.QuadPart));
+    std::printf("{\"found\":%s,\"ms\":%.1f,\"start\":%lld,\"frequency\":%lld}\n", search.found ? "true" : "false", ms,
+                static_cast<long long>(start.QuadPart), static_cast<long long>(frequency.QuadPart));
     return search.found ? 0 : 1;
 }
 

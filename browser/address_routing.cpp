@@ -17,6 +17,8 @@ bool IsServerLoginPage(const std::wstring& base, const std::wstring& url) {
 }
 
 AddressRoute RouteAddress(const std::wstring& base, const std::wstring& url) {
+    // One route a line.
+    // clang-format off
     static const struct {
         const wchar_t* path;
         int module;
@@ -28,6 +30,7 @@ AddressRoute RouteAddress(const std::wstring& base, const std::wstring& url) {
         {L"/sys/employee/index", 4},
         {L"/user/space/index", 5},
     };
+    // clang-format on
     if (IsServerLoginPage(base, url)) return AddressRoute{AddressRoute::LoginPage, -1};
     // Only the address's own path counts: a query or fragment is the page's to fill.
     const std::wstring path = url.substr(0, url.find_first_of(L"?#"));
@@ -35,7 +38,8 @@ AddressRoute RouteAddress(const std::wstring& base, const std::wstring& url) {
     // "http://server.other.host/dashboard" is not the server's.
     if (path.size() > base.size() && base.back() != L'/' && path[base.size()] != L'/') return AddressRoute{};
     for (const auto& route : kModules) {
-        if (path.find(route.path, base.size()) != std::wstring::npos) return AddressRoute{AddressRoute::Module, route.module};
+        if (path.find(route.path, base.size()) != std::wstring::npos)
+            return AddressRoute{AddressRoute::Module, route.module};
     }
     return AddressRoute{};
 }

@@ -18,8 +18,8 @@ namespace {
 // "已达到最大限制" <the browser limit> "个窗口不能再打开了"
 const wchar_t kPopupLimitBefore[] = L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236";
 const wchar_t kPopupLimitAfter[] = L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";
-const wchar_t kPrompt[] = L"\x63d0\x793a";                       // 提示
-const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";    // " 下载完毕"
+const wchar_t kPrompt[] = L"\x63d0\x793a";                     // 提示
+const wchar_t kDownloadDone[] = L" \x4e0b\x8f7d\x5b8c\x6bd5";  // " 下载完毕"
 
 // Created before the entry point runs and kept until the process ends.
 CefRefPtr<ClientHandler> g_instance = new ClientHandler();
@@ -123,8 +123,8 @@ void ClientHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFram
     if (model->GetCount() > 0) model->Clear();
 }
 
-void ClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem>,
-                                     const CefString& suggested_name, CefRefPtr<CefBeforeDownloadCallback> callback) {
+void ClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem>, const CefString& suggested_name,
+                                     CefRefPtr<CefBeforeDownloadCallback> callback) {
     CEF_REQUIRE_UI_THREAD();
     wchar_t documents[800] = {};
     if (!SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, FALSE)) documents[0] = L'\0';
@@ -140,8 +140,8 @@ void ClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser>, CefRefPtr<CefDownlo
     }
 }
 
-bool ClientHandler::OnFileDialog(CefRefPtr<CefBrowser>, FileDialogMode mode, const CefString& title,
-                                 const CefString&, const std::vector<CefString>& accept_filters, int,
+bool ClientHandler::OnFileDialog(CefRefPtr<CefBrowser>, FileDialogMode mode, const CefString& title, const CefString&,
+                                 const std::vector<CefString>& accept_filters, int,
                                  CefRefPtr<CefFileDialogCallback> callback) {
     CEF_REQUIRE_UI_THREAD();
     if (!HandlesFileDialogMode(static_cast<int>(mode))) return false;
@@ -179,9 +179,7 @@ CefRefPtr<CefBrowser> ClientHandler::GetBrowserById(int id) {
     return nullptr;
 }
 
-CefRefPtr<CefBrowser> ClientHandler::GetFirstBrowser() {
-    return browsers_.empty() ? nullptr : browsers_.front();
-}
+CefRefPtr<CefBrowser> ClientHandler::GetFirstBrowser() { return browsers_.empty() ? nullptr : browsers_.front(); }
 
 void ClientHandler::LoadUrlInBrowser(int id, const CefString& url) {
     for (auto& browser : browsers_) {

@@ -39,10 +39,9 @@ public:
 
     // CefLifeSpanHandler methods:
     bool OnBeforePopup(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString& target_url,
-                       const CefString& target_frame_name, WindowOpenDisposition target_disposition,
-                       bool user_gesture, const CefPopupFeatures& popupFeatures, CefWindowInfo& windowInfo,
-                       CefRefPtr<CefClient>& client, CefBrowserSettings& settings,
-                       bool* no_javascript_access) override;
+                       const CefString& target_frame_name, WindowOpenDisposition target_disposition, bool user_gesture,
+                       const CefPopupFeatures& popupFeatures, CefWindowInfo& windowInfo, CefRefPtr<CefClient>& client,
+                       CefBrowserSettings& settings, bool* no_javascript_access) override;
     void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
     bool DoClose(CefRefPtr<CefBrowser> browser) override;
     void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;

@@ -6,9 +6,18 @@
 namespace {
 
 const wchar_t* const kRefusedSwitches[] = {
-    L"browser-subprocess-path", L"renderer-cmd-prefix", L"gpu-launcher", L"utility-cmd-prefix",
-    L"ppapi-plugin-launcher",   L"plugin-launcher",     L"nacl-gdb",     L"load-extension",
-    L"disable-extensions-except", L"register-pepper-plugins", L"remote-debugging-port", L"remote-debugging-pipe",
+    L"browser-subprocess-path",
+    L"renderer-cmd-prefix",
+    L"gpu-launcher",
+    L"utility-cmd-prefix",
+    L"ppapi-plugin-launcher",
+    L"plugin-launcher",
+    L"nacl-gdb",
+    L"load-extension",
+    L"disable-extensions-except",
+    L"register-pepper-plugins",
+    L"remote-debugging-port",
+    L"remote-debugging-pipe",
 };
 
 bool IsSwitch(const std::wstring& argument) {
@@ -24,9 +33,8 @@ std::wstring SwitchName(const std::wstring& argument) {
     } else if (!argument.empty() && (argument[0] == L'-' || argument[0] == L'/')) {
         start = 1;
     }
-    std::wstring name = argument.substr(start, argument.find(L'=') == std::wstring::npos
-                                                    ? std::wstring::npos
-                                                    : argument.find(L'=') - start);
+    std::wstring name = argument.substr(
+        start, argument.find(L'=') == std::wstring::npos ? std::wstring::npos : argument.find(L'=') - start);
     for (wchar_t& c : name) {
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     }

@@ -10,8 +10,7 @@ Base64Encoder::~Base64Encoder() {
 
 const wchar_t* Base64Encoder::Encode(const unsigned char* data, size_t count) {
     DWORD needed = 0;
-    if (!CryptBinaryToStringW(data, static_cast<DWORD>(count), CRYPT_STRING_BASE64, nullptr, &needed) ||
-        needed == 0) {
+    if (!CryptBinaryToStringW(data, static_cast<DWORD>(count), CRYPT_STRING_BASE64, nullptr, &needed) || needed == 0) {
         return nullptr;
     }
     delete[] encoded_;

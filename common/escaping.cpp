@@ -8,21 +8,35 @@ std::wstring EscapeJsonString(const std::wstring& value) {
     out.reserve(value.size());
     for (wchar_t c : value) {
         switch (c) {
-        case L'"': out += L"\\\""; break;
-        case L'\\': out += L"\\\\"; break;
-        case L'\b': out += L"\\b"; break;
-        case L'\f': out += L"\\f"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\t': out += L"\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += L"\\u00";
-                out += kHex[(c >> 4) & 0xF];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
+            case L'"':
+                out += L"\\\"";
+                break;
+            case L'\\':
+                out += L"\\\\";
+                break;
+            case L'\b':
+                out += L"\\b";
+                break;
+            case L'\f':
+                out += L"\\f";
+                break;
+            case L'\n':
+                out += L"\\n";
+                break;
+            case L'\r':
+                out += L"\\r";
+                break;
+            case L'\t':
+                out += L"\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    out += L"\\u00";
+                    out += kHex[(c >> 4) & 0xF];
+                    out += kHex[c & 0xF];
+                } else {
+                    out += c;
+                }
         }
     }
     return out;
@@ -35,8 +49,8 @@ std::wstring EncodeQueryValue(const std::wstring& value) {
     // Byte by byte over the UTF-8 form: ASCII bytes are the characters themselves, and every
     // byte of a non-ASCII character is encoded.
     for (unsigned char byte : WideToUtf8(value)) {
-        bool encode = byte < 0x20 || byte >= 0x7F || byte == '+' || byte == '&' || byte == '#' || byte == '%' ||
-                      byte == ' ';
+        bool encode =
+            byte < 0x20 || byte >= 0x7F || byte == '+' || byte == '&' || byte == '#' || byte == '%' || byte == ' ';
         if (encode) {
             out += L'%';
             out += kHex[byte >> 4];

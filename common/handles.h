@@ -82,6 +82,8 @@ private:
 };
 
 template <typename F>
-[[nodiscard]] scope_exit_t<F> scope_exit(F f) { return scope_exit_t<F>(std::move(f)); }
+[[nodiscard]] scope_exit_t<F> scope_exit(F f) {
+    return scope_exit_t<F>(std::move(f));
+}
 
 }  // namespace qv

@@ -32,9 +32,7 @@ std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(CP_UTF8, utf8.c
 
 std::string WideToUtf8(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
 
-std::wstring AnsiToWide(const std::string& ansi) {
-    return ToWide(CP_ACP, ansi.data(), static_cast<int>(ansi.size()));
-}
+std::wstring AnsiToWide(const std::string& ansi) { return ToWide(CP_ACP, ansi.data(), static_cast<int>(ansi.size())); }
 
 std::string WideToAnsi(const std::wstring& wide) { return FromWide(CP_ACP, wide); }
 

@@ -44,8 +44,8 @@ void AccountHistory::Load() {
     const std::vector<int> indices = StoredIndices();
     const int highest = indices.empty() ? 0 : indices.back();
     int count = 0;
-    const bool sound = profile::ParseStrictCount(profile::ReadString(file_, kSection, kCountKey, L""), count) &&
-                       count <= highest;
+    const bool sound =
+        profile::ParseStrictCount(profile::ReadString(file_, kSection, kCountKey, L""), count) && count <= highest;
 
     // Adding all stored pairs in order keeps, of each name, its last occurrence and then the
     // newest ten entries. Walking down from the top finds exactly those. With a sound count,
@@ -114,4 +114,3 @@ const AccountHistory::Entry* AccountHistory::Find(const std::wstring& userName) 
     }
     return nullptr;
 }
-

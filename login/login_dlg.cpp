@@ -14,10 +14,10 @@ using namespace DuiLib;
 
 namespace {
 
-const wchar_t kLoginText[] = L"\x767b\x5f55";                                   // 登录
-const wchar_t kLoggingInText[] = L"\x767b\x5f55\x4e2d...";                      // 登录中...
-const wchar_t kNoUserName[] = L"\x7528\x6237\x540d\x4e0d\x80fd\x4e3a\x7a7a";   // 用户名不能为空
-const wchar_t kNoPassword[] = L"\x5bc6\x7801\x4e0d\x80fd\x4e3a\x7a7a";         // 密码不能为空
+const wchar_t kLoginText[] = L"\x767b\x5f55";                                 // 登录
+const wchar_t kLoggingInText[] = L"\x767b\x5f55\x4e2d...";                    // 登录中...
+const wchar_t kNoUserName[] = L"\x7528\x6237\x540d\x4e0d\x80fd\x4e3a\x7a7a";  // 用户名不能为空
+const wchar_t kNoPassword[] = L"\x5bc6\x7801\x4e0d\x80fd\x4e3a\x7a7a";        // 密码不能为空
 
 LoginDlg::RequestFn g_request = &RequestLogin;
 

@@ -16,15 +16,15 @@
 // attempt leaves the worker nothing dangling: it finishes into this record, which nobody
 // reads any more.
 struct LoginAttempt {
-    LoginFields fields;           // inputs copied from the dialog's fields, outputs of the request
-    std::wstring configFile;      // "config.bin"
+    LoginFields fields;       // inputs copied from the dialog's fields, outputs of the request
+    std::wstring configFile;  // "config.bin"
     std::atomic<bool> proceed{true};
     std::atomic<bool> succeeded{false};
     // Set by the worker when the request is over, before it posts WM_LOGIN_DONE: the message
     // can come from any process, so only this flag says the outcome may be read.
     std::atomic<bool> finished{false};
     std::mutex lock;
-    HWND dialog = nullptr;        // cleared when the dialog goes away
+    HWND dialog = nullptr;  // cleared when the dialog goes away
 };
 
 class LoginDlg : public SkinnedWindow {
@@ -70,7 +70,9 @@ private:
     void SelectComboItem(const std::wstring& userNameText);
     bool IsChecked(DuiLib::CCheckBoxUI* box) const { return box && box->GetCheck(); }
     // The box sends "selectchanged", which the dialog does not act upon.
-    void SetChecked(DuiLib::CCheckBoxUI* box, bool on) { if (box) box->SetCheck(on); }
+    void SetChecked(DuiLib::CCheckBoxUI* box, bool on) {
+        if (box) box->SetCheck(on);
+    }
     // A selection the dialog makes itself: its "itemselect" (sent at once, inside the call) is no
     // choice of the user's and fills in nothing.
     void SelectComboIndex(int index);

@@ -9,7 +9,7 @@
 constexpr size_t kMaxCredentialChars = 256;
 
 struct StoredLogin {
-    bool fileExists = false;     // nothing below is read when the file is missing
+    bool fileExists = false;  // nothing below is read when the file is missing
     std::wstring userName;
     std::wstring encodedPassword;  // already encoded; sent as it is
     bool autoLogin = false;

@@ -11,15 +11,15 @@ struct LoginFields {
     std::string loginToken;        // bearer token of the last attempt (narrow, as received)
     int userType = -1;
     int loggedIn = 0;
-    std::wstring loginError;       // shown by the dialog when an attempt fails
+    std::wstring loginError;  // shown by the dialog when an attempt fails
 };
 
 // Texts shown in the dialog.
-extern const wchar_t kLoginErrorNetwork[];       // "网络超时"
-extern const wchar_t kLoginErrorNoStatus[];      // "缺少status字段"
-extern const wchar_t kLoginErrorNoMessage[];     // "缺少message字段"
-extern const wchar_t kLoginErrorBadFormat[];     // "服务器返回数据格式错误"
-extern const wchar_t kLoginErrorBadServer[];     // "服务器地址无效"
+extern const wchar_t kLoginErrorNetwork[];    // "网络超时"
+extern const wchar_t kLoginErrorNoStatus[];   // "缺少status字段"
+extern const wchar_t kLoginErrorNoMessage[];  // "缺少message字段"
+extern const wchar_t kLoginErrorBadFormat[];  // "服务器返回数据格式错误"
+extern const wchar_t kLoginErrorBadServer[];  // "服务器地址无效"
 
 // Longest server address an attempt is made with; longer ones are a broken setting.
 constexpr size_t kMaxServerUrlChars = 2048;

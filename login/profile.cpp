@@ -32,8 +32,8 @@ void EnsureUnicodeFile(const std::wstring& file) {
     }
     // CREATE_NEW never overwrites a file that another writer created in the meantime; an
     // existing empty file has nothing to lose.
-    qv::unique_hfile handle(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    qv::unique_hfile handle(
+        CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) {
         handle.reset(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -61,8 +61,7 @@ std::wstring QuoteForReading(const std::wstring& value) {
     return value;
 }
 
-void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                 const std::wstring& value) {
+void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key, const std::wstring& value) {
     EnsureUnicodeFile(file);
     WritePrivateProfileStringW(section, key, QuoteForReading(value).c_str(), file.c_str());
 }
@@ -115,9 +114,7 @@ std::vector<std::wstring> KeyNames(const std::wstring& file, const wchar_t* sect
     return names;
 }
 
-bool FileExists(const std::wstring& file) {
-    return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ExecutableDirectory() {
     const std::wstring path = ModuleFileName(nullptr);

@@ -11,9 +11,9 @@ std::wstring ReadString(const std::wstring& file, const wchar_t* section, const 
 
 // Writes one value. A file that does not exist yet (or is empty) is first created as
 // UTF-16LE with a byte-order mark, so that every character of the value survives; an
-// existing ANSI file stays ANSI. Values come back as written (see QuoteForReading). Failures are not reported, as elsewhere for these files.
-void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                 const std::wstring& value);
+// existing ANSI file stays ANSI. Values come back as written (see QuoteForReading). Failures are not reported, as
+// elsewhere for these files.
+void WriteString(const std::wstring& file, const wchar_t* section, const wchar_t* key, const std::wstring& value);
 
 // The text to write so that reading gives `value` back: values with blanks at either end
 // or wrapped in matching quotes get one more pair of quotes.

@@ -45,7 +45,9 @@ bool DecodeBase64(const std::wstring& text, std::vector<BYTE>& bytes) {
 
 }  // namespace
 
-bool IsSealedPassword(const std::wstring& stored) { return stored.compare(0, wcslen(kSealedPrefix), kSealedPrefix) == 0; }
+bool IsSealedPassword(const std::wstring& stored) {
+    return stored.compare(0, wcslen(kSealedPrefix), kSealedPrefix) == 0;
+}
 
 std::wstring SealPassword(const std::wstring& encodedPassword) {
     if (encodedPassword.empty()) return std::wstring();

@@ -15,9 +15,7 @@ std::wstring MainConfig::ServerUrl() const {
 
 bool ConfigFile::Exists() const { return profile::FileExists(file_); }
 
-std::wstring ConfigFile::UserName() const {
-    return profile::ReadString(file_, kSettingsSection, L"username", L"");
-}
+std::wstring ConfigFile::UserName() const { return profile::ReadString(file_, kSettingsSection, L"username", L""); }
 
 std::wstring ConfigFile::EncodedPassword() const {
     return OpenStoredPassword(profile::ReadString(file_, kSettingsSection, L"password", L"")).encodedPassword;

@@ -28,17 +28,17 @@ public:
 
     bool Exists() const;
 
-    std::wstring UserName() const;         // "username", default empty
+    std::wstring UserName() const;  // "username", default empty
     // "password", opened (see login/sealed_password.h): empty when missing, and empty as well
     // when the stored value is sealed for another Windows user or damaged.
     std::wstring EncodedPassword() const;
-    bool AutoLogin() const;                // "autologin" equals "true" in any letter case
+    bool AutoLogin() const;  // "autologin" equals "true" in any letter case
 
     void SetUserName(const std::wstring& userName) const;
     // Writes the sealed form (an empty password stays empty).
     void SetEncodedPassword(const std::wstring& encodedPassword) const;
-    void SetAutoLogin(bool on) const;      // "true" / "false"
-    void SetClickCloseExit() const;        // "click_close_exit" = "true"
+    void SetAutoLogin(bool on) const;  // "true" / "false"
+    void SetClickCloseExit() const;    // "click_close_exit" = "true"
 
     const std::wstring& file() const { return file_; }
 

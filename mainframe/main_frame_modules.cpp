@@ -38,9 +38,7 @@ void MainFrameWnd::FindModuleButtons() {
     for (const wchar_t* name : kModuleButtons) moduleButtons_.push_back(Find(name));
 }
 
-void MainFrameWnd::OpenClientLogin() {
-    OpenInNewTab(ClientLoginAddress(serverBaseUrl, userName, encodedPassword));
-}
+void MainFrameWnd::OpenClientLogin() { OpenInNewTab(ClientLoginAddress(serverBaseUrl, userName, encodedPassword)); }
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
     SelectTab(tabs::kFirstTabButton);

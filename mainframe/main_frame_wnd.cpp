@@ -43,9 +43,12 @@ struct DemoOption {
     int page;
 };
 const DemoOption kDemoOptions[] = {
-    {L"TbOptSearchWord", L"https://www.example.com/", 0}, {L"OptionDemo2", L"https://www.example.org/", 1},
-    {L"OptionDemo3", nullptr, 2},                          {L"OptionDemo4", nullptr, 3},
-    {L"OptionDemo5", nullptr, 4},                          {L"OptionDemo6", L"https://www.example.net/", 5},
+    {L"TbOptSearchWord", L"https://www.example.com/", 0},
+    {L"OptionDemo2", L"https://www.example.org/", 1},
+    {L"OptionDemo3", nullptr, 2},
+    {L"OptionDemo4", nullptr, 3},
+    {L"OptionDemo5", nullptr, 4},
+    {L"OptionDemo6", L"https://www.example.net/", 5},
     {L"OptionDemo7", nullptr, 6},
 };
 
@@ -273,9 +276,7 @@ LRESULT MainFrameWnd::OnRunPageScript(WPARAM request) {
     return 0;
 }
 
-void MainFrameWnd::ShowConfirmDlg() {
-    confirmDlg_ = ConfirmDlg::Show(m_hWnd);
-}
+void MainFrameWnd::ShowConfirmDlg() { confirmDlg_ = ConfirmDlg::Show(m_hWnd); }
 
 // ---------------------------------------------------------------------------------------------
 // Notifications
@@ -363,7 +364,8 @@ void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
     if (!browserMarker_) return;  // no browser area in the skin: no browsers at all
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place = geometry::NewBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
+    RECT place =
+        geometry::NewBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
     CefWindowInfo info;
     SetAsBrowserChild(info, m_hWnd, place);
     CefBrowserSettings settings;
@@ -386,8 +388,8 @@ void MainFrameWnd::LayoutBrowser(int browserId) {
     if (!browser || !browserMarker_) return;
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place = geometry::LaidOutBrowserRect(client, browserMarker_->GetPos().bottom,
-                                              m_PaintManager.GetDPIObj()->GetScale());
+    RECT place =
+        geometry::LaidOutBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
     HWND window = browser->GetHost()->GetWindowHandle();
     MoveWindow(window, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
     ::SetFocus(window);

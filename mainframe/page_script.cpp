@@ -11,9 +11,12 @@ const wchar_t kClickFirstCheckbox[] =
 
 const wchar_t* ScriptFor(WPARAM request) {
     switch (request) {
-        case 4: return kClickDeclareButton;
-        case 3: return kClickFirstCheckbox;
-        default: return nullptr;
+        case 4:
+            return kClickDeclareButton;
+        case 3:
+            return kClickFirstCheckbox;
+        default:
+            return nullptr;
     }
 }
 

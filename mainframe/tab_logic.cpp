@@ -33,8 +33,8 @@ std::wstring TabText(const std::wstring& title) {
     // Characters, not UTF-16 units: a surrogate pair counts once and is never cut in two.
     size_t characters = 0, cut = 0;
     for (size_t i = 0; i < title.size(); ++i) {
-        const bool pair = title[i] >= 0xD800 && title[i] <= 0xDBFF && i + 1 < title.size() &&
-                          title[i + 1] >= 0xDC00 && title[i + 1] <= 0xDFFF;
+        const bool pair = title[i] >= 0xD800 && title[i] <= 0xDBFF && i + 1 < title.size() && title[i + 1] >= 0xDC00 &&
+                          title[i + 1] <= 0xDFFF;
         if (++characters == 8) cut = i + (pair ? 2 : 1);
         if (pair) ++i;
     }

@@ -57,8 +57,8 @@ struct HttpExchange {
     std::string reply;
     bool hasToken = false;
     std::string token;
-    std::deque<std::string> blocks;  // received, not yet taken by the caller
-    std::vector<std::string> spare;  // taken and given back, for reuse
+    std::deque<std::string> blocks;      // received, not yet taken by the caller
+    std::vector<std::string> spare;      // taken and given back, for reuse
     std::atomic<bool> abandoned{false};  // the caller stopped waiting: end as soon as possible
 
     void SetPhase(Phase next) {

@@ -62,8 +62,10 @@ Origin OriginOf(const std::string& url) {
     origin.userInfo = authority.find('@') != std::string::npos;
     const size_t colon = authority.rfind(':');
     origin.host = Lower(authority.substr(0, colon));
-    if (colon != std::string::npos) origin.port = static_cast<unsigned>(std::atoi(authority.c_str() + colon + 1)) & 0xFFFF;
-    if (origin.port == 0) origin.port = origin.scheme == "https" ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    if (colon != std::string::npos)
+        origin.port = static_cast<unsigned>(std::atoi(authority.c_str() + colon + 1)) & 0xFFFF;
+    if (origin.port == 0)
+        origin.port = origin.scheme == "https" ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     origin.ok = !origin.host.empty();
     return origin;
 }
@@ -120,8 +122,8 @@ RedirectStep NextRedirectStep(const std::string& from, const std::string& to, DW
     const Origin source = OriginOf(from), target = OriginOf(to);
     if (!target.ok || target.userInfo) return step;
     if (source.scheme == "https" && target.scheme == "http") return step;  // never down to plain text
-    step.sameOrigin = source.ok && source.scheme == target.scheme && source.host == target.host &&
-                      source.port == target.port;
+    step.sameOrigin =
+        source.ok && source.scheme == target.scheme && source.host == target.host && source.port == target.port;
     // As browsers do: 307 and 308 keep the verb and the body; the others continue with a GET.
     step.post = post && (status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == 308);
     if (step.post && !step.sameOrigin) return step;  // the body stays with the origin it was meant for
@@ -267,9 +269,12 @@ bool HandshakeInTime(const HttpExchange& exchange, ULONGLONG now) {
     const ULONGLONG since = now - exchange.phaseSince;
     const HttpTimeouts& limits = exchange.timeouts;
     switch (exchange.phase) {
-        case HttpExchange::Connecting: return since < static_cast<ULONGLONG>(limits.connectMs) + limits.HandshakeMs();
-        case HttpExchange::Handshake: return since < limits.HandshakeMs();
-        default: return true;
+        case HttpExchange::Connecting:
+            return since < static_cast<ULONGLONG>(limits.connectMs) + limits.HandshakeMs();
+        case HttpExchange::Handshake:
+            return since < limits.HandshakeMs();
+        default:
+            return true;
     }
 }
 
@@ -360,8 +365,10 @@ bool HttpInterface::Download(const std::string& url, DownloadWriter& writer, uns
                 reported = true;
                 total = lengthKnown ? announced : 0;
                 // Refused before a byte of the body is stored.
-                if (lengthKnown && announced > maxBytes) failure = TooLarge;
-                else if (!writer.OnProgress(0, total)) failure = Cancelled;
+                if (lengthKnown && announced > maxBytes)
+                    failure = TooLarge;
+                else if (!writer.OnProgress(0, total))
+                    failure = Cancelled;
             }
             for (std::string& block : taken) {
                 if (failure) break;

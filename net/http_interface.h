@@ -93,8 +93,8 @@ bool IsRedirectStatus(DWORD status);
 // scheme other than these two, and an address carrying a user name.
 struct RedirectStep {
     bool follow = false;
-    bool post = false;         // the next request's verb
-    bool sameOrigin = false;   // only then the caller's header block goes along
+    bool post = false;        // the next request's verb
+    bool sameOrigin = false;  // only then the caller's header block goes along
 };
 RedirectStep NextRedirectStep(const std::string& from, const std::string& to, DWORD status, bool post);
 
@@ -129,7 +129,8 @@ public:
     // sign-in reply carries the user's token, and under Wine each cache entry costs milliseconds.
     // Cookies are still kept and sent as before: the platform's servers, or a balancer in front
     // of them, may rely on them.
-    static constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE;
+    static constexpr DWORD kRequestFlags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE;
 
     explicit HttpInterface(HttpFlavor flavor = HttpFlavor::Client()) : flavor_(flavor) {}
     HttpInterface(const HttpInterface&) = delete;

@@ -22,7 +22,8 @@ pause="${QUORVANE_APT_PAUSE:-10}"
 # 64, the release tools (installer, signing) and what the tests and benches use.
 main_pkgs=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
            wine wine64 xvfb xauth fonts-wqy-microhei googletest x11-apps imagemagick
-           cmake make python3 dpkg-dev curl locales nsis openssl osslsigncode ccache)
+           cmake make python3 dpkg-dev curl locales nsis openssl osslsigncode ccache
+           clang-format)
 i386_pkgs=(wine32:i386)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

@@ -11,6 +11,8 @@ cd "$here"
 bash tools/bootstrap.sh || exit 1
 # Folder layering, from the include lines alone: fails before anything is built.
 python3 tools/check_layers.py || exit 1
+# The client's own code as .clang-format has it (nothing is changed; clang-format -i mends a file).
+python3 tools/check_format.py || exit 1
 source tools/wine_env.sh
 
 arches="${QUORVANE_ARCHES:-i686 x86_64}"

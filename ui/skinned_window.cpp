@@ -2,9 +2,7 @@
 
 #include "ui/geometry.h"
 
-void SkinnedWindow::ApplyMonitorDpi() {
-    m_PaintManager.SetDPI(geometry::ClampDpi(DuiLib::CDPI::GetMainMonitorDPI()));
-}
+void SkinnedWindow::ApplyMonitorDpi() { m_PaintManager.SetDPI(geometry::ClampDpi(DuiLib::CDPI::GetMainMonitorDPI())); }
 
 LRESULT SkinnedWindow::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL&) {
     if (uMsg == WM_DPICHANGED) m_PaintManager.SetDPI(geometry::ClampDpi(LOWORD(wParam)));

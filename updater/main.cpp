@@ -90,9 +90,7 @@ public:
     // An installer left from an earlier run is started without a download, so it has to pass the
     // same checks as a fresh one against what the service offers now: a withdrawn or stale one
     // is removed and the offer fetched again.
-    bool PendingInstallerTrusted() override {
-        return PendingInstallerMatches(paths_, digest_, OfferSignature().get());
-    }
+    bool PendingInstallerTrusted() override { return PendingInstallerMatches(paths_, digest_, OfferSignature().get()); }
 
 private:
     // The signature of the current offer in a signed build; null in an unsigned one.

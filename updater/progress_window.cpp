@@ -39,8 +39,7 @@ std::wstring ReceivedText(ULONGLONG received, ULONGLONG total) {
     if (total == 0) return L"已下载 " + FormatBytes(received);
     // A server may send more than it announced; the share never reads above 100.
     const ULONGLONG percent = received >= total ? 100 : received * 100 / total;
-    return L"已下载 " + FormatBytes(received) + L" / " + FormatBytes(total) + L"（" + std::to_wstring(percent) +
-           L"%）";
+    return L"已下载 " + FormatBytes(received) + L" / " + FormatBytes(total) + L"（" + std::to_wstring(percent) + L"%）";
 }
 
 std::wstring SpeedText(double bytesPerSecond) {
@@ -161,10 +160,10 @@ void Cancel(View& view) {
 
 HWND AddControl(View& view, const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y, int w,
                 int h, double scale, HGDIOBJ font) {
-    HWND control = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, static_cast<int>(x * scale),
-                                   static_cast<int>(y * scale), static_cast<int>(w * scale),
-                                   static_cast<int>(h * scale), view.hwnd,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND control = CreateWindowExW(
+        0, className, text, WS_CHILD | WS_VISIBLE | style, static_cast<int>(x * scale), static_cast<int>(y * scale),
+        static_cast<int>(w * scale), static_cast<int>(h * scale), view.hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
@@ -193,11 +192,11 @@ void Build(View& view) {
                scale, bold);
     view.bar = AddControl(view, PROGRESS_CLASSW, L"", PBS_SMOOTH, kIdBar, 20, 44, 380, 18, scale, font);
     SendMessageW(view.bar, PBM_SETRANGE32, 0, kBarRange);
-    view.received = AddControl(view, L"STATIC", L"正在连接…", SS_LEFT | SS_NOPREFIX, kIdReceived, 20, 72, 380, 20,
-                               scale, font);
+    view.received =
+        AddControl(view, L"STATIC", L"正在连接…", SS_LEFT | SS_NOPREFIX, kIdReceived, 20, 72, 380, 20, scale, font);
     view.speed = AddControl(view, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, kIdSpeed, 20, 100, 280, 20, scale, font);
-    view.cancel = AddControl(view, L"BUTTON", L"取消", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 310, 96, 90, 28,
-                             scale, font);
+    view.cancel =
+        AddControl(view, L"BUTTON", L"取消", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 310, 96, 90, 28, scale, font);
 
     RECT frame = {0, 0, static_cast<LONG>(420 * scale), static_cast<LONG>(140 * scale)};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(view.hwnd, GWL_STYLE)), FALSE,
@@ -228,49 +227,49 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         return 0;
     }
     switch (message) {
-    case WM_CREATE:
-        Build(*view);
-        SetTimer(hwnd, kRefreshTimer, ProgressWindow::kRefreshMs, nullptr);
-        return 0;
-    case WM_TIMER:
-        if (wparam == kRefreshTimer) {
-            // Where the shell never announces the button, connect anyway once the download has
-            // run a while: making the taskbar object costs more than a short download takes.
-            if (!view->shownAt) return 0;
-            if (GetTickCount64() - view->shownAt >= kTaskbarFallbackMs) ConnectTaskbar(*view);
-            Refresh(*view);
-        }
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wparam) == IDCANCEL) Cancel(*view);
-        return 0;
-    case WM_CLOSE:  // the title bar's close box asks the same as Cancel
-        Cancel(*view);
-        return 0;
-    case WM_PROGRESS_SHOW:
-        if (!view->shownAt) {
-            view->shownAt = GetTickCount64();
-            // Not ShowWindow: the client starts the updater with SW_HIDE, and Windows puts the
-            // show command its starter gave (STARTUPINFO) in the place of the one passed to the
-            // first ShowWindow call of a process's top-level window, so that first call would
-            // leave the window, and its Cancel, hidden. SetWindowPos with SWP_SHOWWINDOW is not
-            // subject to that rule; the window is created without WS_VISIBLE for the same reason.
-            SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_SHOWWINDOW);
-            UpdateWindow(hwnd);
-        }
-        return 0;
-    case WM_PROGRESS_FINISH:
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(hwnd, kRefreshTimer);
-        if (view->taskbar) view->taskbar->SetProgressState(hwnd, TBPF_NOPROGRESS);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcW(hwnd, message, wparam, lparam);
+        case WM_CREATE:
+            Build(*view);
+            SetTimer(hwnd, kRefreshTimer, ProgressWindow::kRefreshMs, nullptr);
+            return 0;
+        case WM_TIMER:
+            if (wparam == kRefreshTimer) {
+                // Where the shell never announces the button, connect anyway once the download has
+                // run a while: making the taskbar object costs more than a short download takes.
+                if (!view->shownAt) return 0;
+                if (GetTickCount64() - view->shownAt >= kTaskbarFallbackMs) ConnectTaskbar(*view);
+                Refresh(*view);
+            }
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDCANCEL) Cancel(*view);
+            return 0;
+        case WM_CLOSE:  // the title bar's close box asks the same as Cancel
+            Cancel(*view);
+            return 0;
+        case WM_PROGRESS_SHOW:
+            if (!view->shownAt) {
+                view->shownAt = GetTickCount64();
+                // Not ShowWindow: the client starts the updater with SW_HIDE, and Windows puts the
+                // show command its starter gave (STARTUPINFO) in the place of the one passed to the
+                // first ShowWindow call of a process's top-level window, so that first call would
+                // leave the window, and its Cancel, hidden. SetWindowPos with SWP_SHOWWINDOW is not
+                // subject to that rule; the window is created without WS_VISIBLE for the same reason.
+                SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_SHOWWINDOW);
+                UpdateWindow(hwnd);
+            }
+            return 0;
+        case WM_PROGRESS_FINISH:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            KillTimer(hwnd, kRefreshTimer);
+            if (view->taskbar) view->taskbar->SetProgressState(hwnd, TBPF_NOPROGRESS);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wparam, lparam);
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 
-
 bool DownloadWithStallLimit(ReportingDownloadJob download, DownloadProgress* progress) {
     std::atomic<unsigned long long> counter{0};
     return download(progress, &counter);

@@ -42,14 +42,14 @@ bool ParseDocument(Json::Reader& reader, const std::string& text, Json::Value& r
 
 const wchar_t* CheckFailureMessage(FetchResult result) {
     switch (result) {
-    case FetchResult::CheckFailed:
-        return kDigestMismatchMessage;
-    case FetchResult::SignatureMissing:
-        return kSignatureMissingMessage;
-    case FetchResult::SignatureWrong:
-        return kSignatureWrongMessage;
-    default:
-        return nullptr;
+        case FetchResult::CheckFailed:
+            return kDigestMismatchMessage;
+        case FetchResult::SignatureMissing:
+            return kSignatureMissingMessage;
+        case FetchResult::SignatureWrong:
+            return kSignatureWrongMessage;
+        default:
+            return nullptr;
     }
 }
 
@@ -212,8 +212,7 @@ int UpdateFlow::Run(const std::wstring& commandLine) {
     // A message box lays out a huge text for many seconds before it appears.
     const std::wstring shownText = ShortenReleaseText(Utf8ToWide(text));
     if (isMust == "1") return MandatoryBranch(owner, shownText, Utf8ToWide(downloadUrl), digest);
-    return OptionalBranch(owner, shownText, Utf8ToWide(downloadUrl), digest,
-                          Utf8ToWide(offeredVersion));
+    return OptionalBranch(owner, shownText, Utf8ToWide(downloadUrl), digest, Utf8ToWide(offeredVersion));
 }
 
 int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std::wstring& url,
@@ -233,20 +232,20 @@ int UpdateFlow::MandatoryBranch(HWND owner, const std::wstring& text, const std:
         return kExitEnded;
     }
     switch (fetched) {
-    case FetchResult::DownloadFailed:
-        Tell(owner, L"失败", L"download");
-        return kExitStopped;
-    case FetchResult::Cancelled:
-        return kExitStopped;  // as when the user puts off the installation
-    default:
-        break;
+        case FetchResult::DownloadFailed:
+            Tell(owner, L"失败", L"download");
+            return kExitStopped;
+        case FetchResult::Cancelled:
+            return kExitStopped;  // as when the user puts off the installation
+        default:
+            break;
     }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"");
     return kExitStopped;
 }
 
-int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url,
-                               const std::string& digest, const std::wstring& offeredVersion) {
+int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url, const std::string& digest,
+                               const std::wstring& offeredVersion) {
     if (host_.FileExists(installer_)) {
         host_.StartInstaller(L"delete");
         if (host_.FileExists(versionFile_)) host_.RemoveFile(versionFile_);
@@ -265,14 +264,14 @@ int UpdateFlow::OptionalBranch(HWND owner, const std::wstring& text, const std::
         return kExitEnded;
     }
     switch (fetched) {
-    case FetchResult::Cancelled:
-        // Stopping the download declines this version.
-        host_.WriteDeclinedVersion(versionFile_, offeredVersion);
-        return kExitStopped;
-    case FetchResult::Ready:
-        break;
-    default:
-        return kExitEnded;
+        case FetchResult::Cancelled:
+            // Stopping the download declines this version.
+            host_.WriteDeclinedVersion(versionFile_, offeredVersion);
+            return kExitStopped;
+        case FetchResult::Ready:
+            break;
+        default:
+            return kExitEnded;
     }
     if (Ask(owner, L"升级版本下载完成是否现在更新?", L"提示")) host_.StartInstaller(L"delete");
     return kExitEnded;

@@ -9,7 +9,7 @@
 // installer; the flow tells the user which check failed.
 enum class FetchResult {
     DownloadFailed,
-    CheckFailed,       // the file's MD5 is not the one the download address names
+    CheckFailed,  // the file's MD5 is not the one the download address names
     Ready,
     Cancelled,
     SignatureMissing,  // signed build: the reply carries no usable signature (nothing downloaded)
@@ -37,18 +37,15 @@ class UpdaterHost {
 public:
     virtual ~UpdaterHost() = default;
     // A message box; `owner` null means no owner. Returns the button pressed (IDOK, IDYES ...).
-    virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption,
-                            UINT type) = 0;
+    virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) = 0;
     // One POST of the update query; "" when the request failed in any way.
-    virtual std::string PostQuery(const std::string& url, const std::string& headers,
-                                  const std::string& body) = 0;
+    virtual std::string PostQuery(const std::string& url, const std::string& headers, const std::string& body) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
     virtual void RemoveFile(const std::wstring& path) = 0;
     // "version" of section "browser_client" of the version file ("" when absent).
     virtual std::wstring ReadDeclinedVersion(const std::wstring& versionFile) = 0;
     virtual void WriteDeclinedVersion(const std::wstring& versionFile, const std::wstring& version) = 0;
-    virtual FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest,
-                                     HWND owner) = 0;
+    virtual FetchResult FetchPackage(const std::wstring& url, const std::string& expectedDigest, HWND owner) = 0;
     virtual void StartInstaller(const std::wstring& parameters) = 0;
 
     // What the reply says about the offered installer beyond its URL: the version, the digest
@@ -82,10 +79,9 @@ public:
     static constexpr int kStatusSuccess = 20000;
 
 private:
-    int MandatoryBranch(HWND owner, const std::wstring& text, const std::wstring& url,
-                        const std::string& digest);
-    int OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url,
-                       const std::string& digest, const std::wstring& offeredVersion);
+    int MandatoryBranch(HWND owner, const std::wstring& text, const std::wstring& url, const std::string& digest);
+    int OptionalBranch(HWND owner, const std::wstring& text, const std::wstring& url, const std::string& digest,
+                       const std::wstring& offeredVersion);
     void Tell(HWND owner, const std::wstring& text, const wchar_t* caption = L"提示");
     bool Ask(HWND owner, const std::wstring& text, const wchar_t* caption);
 

@@ -152,7 +152,8 @@ TEST(TabLogic, TitlesAreCutAfterEightCharacters) {
     EXPECT_EQ(L"   " + face + face + face + face + face + face + face + face + L"...",
               tabs::TabText(face + face + face + face + face + face + face + face + face));
     // A lone half (a page's broken title) still counts as one character.
-    EXPECT_EQ(L"   1234567\xD83D...", tabs::TabText(L"1234567\xD83D" L"89"));
+    EXPECT_EQ(L"   1234567\xD83D...", tabs::TabText(L"1234567\xD83D"
+                                                    L"89"));
 }
 
 TEST(TabLogic, SplittersBesideTheSelectedTab) {
@@ -262,19 +263,21 @@ TEST(UpdateCheck, AcceptPointChangesWithTheDate) {
 }
 
 TEST(UpdateCheck, CommandLineDocument) {
-    std::wstring doc = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x80000010)),
-                                          L"http://srv:81", L"0123456789abcdef0123456789abcdef", L"1.0.3.12");
-    EXPECT_EQ(L"{\"MainHwnd\":-2147483632,\"url\":\"http://srv:81/platform/clientversion/findClientVersion\","
-              L"\"header\":{\"Accept-Point\":\"0123456789abcdef0123456789abcdef\"},"
-              L"\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"1.0.3.12\"}}",
-              doc);
+    std::wstring doc = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x80000010)), L"http://srv:81",
+                                          L"0123456789abcdef0123456789abcdef", L"1.0.3.12");
+    EXPECT_EQ(
+        L"{\"MainHwnd\":-2147483632,\"url\":\"http://srv:81/platform/clientversion/findClientVersion\","
+        L"\"header\":{\"Accept-Point\":\"0123456789abcdef0123456789abcdef\"},"
+        L"\"postdata\":{\"type\":\"quorvane_client\",\"version\":\"1.0.3.12\"}}",
+        doc);
     // This test program has no version resource.
     EXPECT_EQ(L"", GetProductVersion(nullptr));
 }
 
 TEST(UpdateCheck, InsertedValuesAreEscapedAsJsonStrings) {
     // Whatever the configured address holds, the updater reads back exactly that address.
-    for (const std::wstring base : {L"http://srv\"x", L"http://srv\\share", L"http://srv\t\x01", L"http://\x670d\x52a1"}) {
+    for (const std::wstring base :
+         {L"http://srv\"x", L"http://srv\\share", L"http://srv\t\x01", L"http://\x670d\x52a1"}) {
         std::wstring doc = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<INT_PTR>(42)), base,
                                               L"0123456789abcdef0123456789abcdef", L"1.0\"3");
         Json::Value root;
@@ -297,7 +300,7 @@ TEST(Escaping, QueryValuesKeepPlainTextAndEncodeWhatAFormDecoderMisreads) {
         {L"x y&z=1#frag", L"x%20y%26z=1%23frag"},
         {L"tab\there\x7f", L"tab%09here%7F"},
         {L"\x5f20\x4e09", L"%E5%BC%A0%E4%B8%89"},  // 张三 as UTF-8
-        {L"\xd83d\xde00", L"%F0%9F%98%80"},          // a pair, one character
+        {L"\xd83d\xde00", L"%F0%9F%98%80"},        // a pair, one character
         {L"", L""},
     };
     for (const Row& row : rows) EXPECT_EQ(row.encoded, EncodeQueryValue(row.value)) << WideToUtf8(row.value);
@@ -334,10 +337,12 @@ TEST(FileChooser, FiltersFromAcceptedTypes) {
         {{L"application/msword", L"application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
          Filter({L"自定义文件(.doc,.docx)", L"*.doc;*.docx", L"所有文件", L"*.*"})},
         // A repeat is skipped; an extension without its dot gets one.
-        {{L".xls", L"application/vnd.ms-excel", L"pdf"}, Filter({L"自定义文件(.xls,.pdf)", L"*.xls;*.pdf", L"所有文件", L"*.*"})},
+        {{L".xls", L"application/vnd.ms-excel", L"pdf"},
+         Filter({L"自定义文件(.xls,.pdf)", L"*.xls;*.pdf", L"所有文件", L"*.*"})},
         // A wildcard stands for every type of its kind in the table.
         {{L"image/*"}, Filter({L"自定义文件(.bmp,.gif,.jpg,.png)", L"*.bmp;*.gif;*.jpg;*.png", L"所有文件", L"*.*"})},
-        {{L"image/png", L"image/*"}, Filter({L"自定义文件(.png,.bmp,.gif,.jpg)", L"*.png;*.bmp;*.gif;*.jpg", L"所有文件", L"*.*"})},
+        {{L"image/png", L"image/*"},
+         Filter({L"自定义文件(.png,.bmp,.gif,.jpg)", L"*.png;*.bmp;*.gif;*.jpg", L"所有文件", L"*.*"})},
         // Nothing usable: all files, never an empty pattern that would end the list.
         {{}, Filter({L"所有文件(*.*)", L"*.*"})},
         {{L"font/*"}, Filter({L"所有文件(*.*)", L"*.*"})},
@@ -388,7 +393,10 @@ TEST(FileChooser, DownloadTargetsStayInTheFolderWithUsableNames) {
         {L"......windowsevil.exe", L"C:\\Docs\\windowsevil.exe"},
         {L"name. . .", L"C:\\Docs\\name.zip"},
         {L"evil\x202etxt.exe", L"C:\\Docs\\eviltxt.exe"},
-        {L"a\x200f" L"b\x2066" L"c.pdf", L"C:\\Docs\\abc.pdf"},
+        {L"a\x200f"
+         L"b\x2066"
+         L"c.pdf",
+         L"C:\\Docs\\abc.pdf"},
         {L"tab\there\x01.txt", L"C:\\Docs\\tab_here_.txt"},
         {L"a:b?c*.txt", L"C:\\Docs\\a_b_c_.txt"},
         {L"CON", L"C:\\Docs\\_CON.zip"},

@@ -94,8 +94,9 @@ protected:
         AccountHistory history;
         int count = profile::ParseCount(Read(file(), L"AccountCount"));
         for (int i = 1; i <= count; ++i) {
-            history.Add(profile::ReadString(file(), L"HistoryAccount", (L"username" + std::to_wstring(i)).c_str(), L""),
-                        profile::ReadString(file(), L"HistoryAccount", (L"password" + std::to_wstring(i)).c_str(), L""));
+            history.Add(
+                profile::ReadString(file(), L"HistoryAccount", (L"username" + std::to_wstring(i)).c_str(), L""),
+                profile::ReadString(file(), L"HistoryAccount", (L"password" + std::to_wstring(i)).c_str(), L""));
         }
         return Contents(history);
     }
@@ -164,10 +165,12 @@ TEST_F(AccountHistoryFile, HandEditedFiles) {
         std::string text;
         Pairs expected;
     } rows[] = {
-        {"duplicate keeps its last place and password", Section("3", {{1, L"张三"}, {2, L"b"}, {3, L"张三"}}),
+        {"duplicate keeps its last place and password",
+         Section("3", {{1, L"张三"}, {2, L"b"}, {3, L"张三"}}),
          {{L"b", L"p2"}, {L"张三", L"p3"}}},
         {"count below the keys", Section("2", {{1, L"a"}, {2, L"b"}, {3, L"c"}}), {{L"a", L"p1"}, {L"b", L"p2"}}},
-        {"missing keys below a sound count are empty entries", Section("4", {{2, L"b"}, {4, L"d"}}),
+        {"missing keys below a sound count are empty entries",
+         Section("4", {{2, L"b"}, {4, L"d"}}),
          {{L"", L""}, {L"b", L"p2"}, {L"", L""}, {L"d", L"p4"}}},
         // Damaged counts: the stored accounts are recovered, gaps and all.
         {"count above every key", Section("3", {{2, L"b"}}), {{L"b", L"p2"}}},
@@ -178,8 +181,10 @@ TEST_F(AccountHistoryFile, HandEditedFiles) {
         {"zero with keys", Section("0", {{1, L"a"}, {3, L"c"}}), {}},
         {"zero with blanks", Section(" 0 ", {{1, L"a"}}), {}},
         {"no count", "[HistoryAccount]\r\nusername1=a\r\n", {{L"a", L""}}},
-        {"look-alike keys are not entries", "[HistoryAccount]\r\nAccountCount=x\r\nusername01=z\r\nusernamex=y\r\n"
-                                            "username2=b\r\n", {{L"b", L""}}},
+        {"look-alike keys are not entries",
+         "[HistoryAccount]\r\nAccountCount=x\r\nusername01=z\r\nusernamex=y\r\n"
+         "username2=b\r\n",
+         {{L"b", L""}}},
         {"no keys at all", Section("7", {}), {}},
     };
     for (const Row& row : rows) {
@@ -205,8 +210,16 @@ TEST_F(AccountHistoryFile, HugeCountLoadsOnlyWhatSurvives) {
     WriteBytes(file(), Section("5000000", names));
     // Newest first: 5000000 z, 4999999 "", 4999998 x, 4999997 "", 4999996 y, 4999995 x (an older
     // duplicate, skipped), then 4999994 down to 4999990 empty.
-    EXPECT_EQ((Pairs{{L"", L""}, {L"", L""}, {L"", L""}, {L"", L""}, {L"", L""}, {L"y", L"p4999996"}, {L"", L""},
-                     {L"x", L"p4999998"}, {L"", L""}, {L"z", L"p5000000"}}),
+    EXPECT_EQ((Pairs{{L"", L""},
+                     {L"", L""},
+                     {L"", L""},
+                     {L"", L""},
+                     {L"", L""},
+                     {L"y", L"p4999996"},
+                     {L"", L""},
+                     {L"x", L"p4999998"},
+                     {L"", L""},
+                     {L"z", L"p5000000"}}),
               LoadFile());
 }
 
@@ -230,7 +243,8 @@ TEST_F(AccountHistoryFile, LoadEqualsAddingEveryStoredPair) {
 
 TEST_F(AccountHistoryFile, AnyDamagedCountLoadsWhatTheSoundFileHolds) {
     std::mt19937 random(2024);
-    const std::wstring pool[] = {L"alice", L"bob", L"张三", L"Bob", L"d", L"e", L"f", L"g", L"h", L"i", L"j", L"k", L"l"};
+    const std::wstring pool[] = {L"alice", L"bob", L"张三", L"Bob", L"d", L"e", L"f",
+                                 L"g",     L"h",   L"i",    L"j",   L"k", L"l"};
     for (int round = 0; round < 30; ++round) {
         // A history as the dialog writes it, with other settings around it.
         WriteBytes(file(), "[cloud_client]\r\nusername=alice\r\nautologin=true\r\n");
@@ -243,9 +257,16 @@ TEST_F(AccountHistoryFile, AnyDamagedCountLoadsWhatTheSoundFileHolds) {
         }
         const Pairs sound = LoadFile();
         const std::wstring count = Read(file(), L"AccountCount");
-        const std::wstring damaged[] = {L"", L"-5", L"abc", L"2147483647", L"99999999999999999999",
+        const std::wstring damaged[] = {L"",
+                                        L"-5",
+                                        L"abc",
+                                        L"2147483647",
+                                        L"99999999999999999999",
                                         std::to_wstring(std::stoi(count) + 1 + static_cast<int>(random() % 1000)),
-                                        L"1x", L"0x10", L"+1", L"1.5"};
+                                        L"1x",
+                                        L"0x10",
+                                        L"+1",
+                                        L"1.5"};
         for (const std::wstring& value : damaged) {
             WritePrivateProfileStringW(L"HistoryAccount", L"AccountCount", value.empty() ? nullptr : value.c_str(),
                                        file().c_str());

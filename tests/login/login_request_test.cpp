@@ -15,7 +15,6 @@ using testing_fixtures::RawHttpServer;
 
 namespace {
 
-
 TEST(LoginBody, MembersInOrderWithoutBlanks) {
     EXPECT_EQ("{\"loginName\":\"zhang\",\"password\":\"cQ2VjcmV0MTI=\",\"loginType\":\"web\"}",
               BuildLoginBody(L"zhang", L"cQ2VjcmV0MTI="));
@@ -62,9 +61,19 @@ TEST(AtoiLike, ReadsLikeTheRuntime) {
         const char* text;
         int value;
     } rows[] = {
-        {"3", 3},          {"  42", 42},    {"\t\n-7x", -7}, {"+5", 5},  {"abc", 0},
-        {"", 0},           {"- 1", 0},      {"12 34", 12},   {"007", 7}, {"2147483647", INT_MAX},
-        {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN},
+        {"3", 3},
+        {"  42", 42},
+        {"\t\n-7x", -7},
+        {"+5", 5},
+        {"abc", 0},
+        {"", 0},
+        {"- 1", 0},
+        {"12 34", 12},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-99999999999999999999", INT_MIN},
         {"99999999999999999999999", INT_MAX},
     };
     for (const Row& row : rows) EXPECT_EQ(row.value, AtoiLike(row.text)) << row.text;
@@ -100,7 +109,9 @@ const Verdict kVerdicts[] = {
     {"null message", "{\"status\":40001,\"message\":null}", false, 0, L"缺少message字段", 77},
     {"number message", "{\"status\":40001,\"message\":5}", false, 0, L"缺少message字段", 77},
     {"object message", "{\"status\":40001,\"message\":{\"a\":1}}", false, 0, L"缺少message字段", 77},
-    {"refused with message", "{\"status\":40001,\"message\":\"\xE7\x94\xA8\xE6\x88\xB7\xE5\x90\x8D\xE6\x88\x96\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\xE8\xAF\xAF\"}",
+    {"refused with message",
+     "{\"status\":40001,\"message\":"
+     "\"\xE7\x94\xA8\xE6\x88\xB7\xE5\x90\x8D\xE6\x88\x96\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\xE8\xAF\xAF\"}",
      false, 0, L"用户名或密码错误", 77},
     {"negative status", "{\"status\":-1,\"message\":\"m\"}", false, 0, L"m", 77},
     {"success, no result", "{\"status\":20000}", true, 1, L"", 77},
@@ -153,7 +164,8 @@ LoginFields FieldsFor(const RawHttpServer& server) {
 
 TEST(RequestLogin, SendsTheExactRequest) {
     RawHttpServer server;
-    server.SetRawResponse(JsonReply("Authorization: Bearer tok-1\r\n", "{\"status\":20000,\"result\":{\"userType\":\"3\"}}"));
+    server.SetRawResponse(
+        JsonReply("Authorization: Bearer tok-1\r\n", "{\"status\":20000,\"result\":{\"userType\":\"3\"}}"));
     LoginFields fields = FieldsFor(server);
     fields.loginError = L"old";
     ASSERT_TRUE(RequestLogin(fields));
@@ -182,15 +194,17 @@ TEST(RequestLogin, VerdictsOverTheWire) {
         std::string token;
         int userType;
     } rows[] = {
-        {"refusal keeps token", JsonReply("Authorization: Bearer t2\r\n", "{\"status\":40001,\"message\":\"\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\"}"),
+        {"refusal keeps token",
+         JsonReply("Authorization: Bearer t2\r\n",
+                   "{\"status\":40001,\"message\":\"\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\"}"),
          false, L"密码错", "t2", 77},
         {"no status", JsonReply("", "{}"), false, L"缺少status字段", "", 77},
         {"no message", JsonReply("", "{\"status\":500}"), false, L"缺少message字段", "", 77},
         {"error page", "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\nConnection: close\r\n\r\noops!",
          false, L"服务器返回数据格式错误", "", 77},
         {"empty 200", JsonReply("", ""), false, L"网络超时", "", 77},
-        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}", false,
-         L"网络超时", "", 77},
+        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}", false, L"网络超时",
+         "", 77},
         {"success without result", JsonReply("Authorization: raw\r\n", "{\"status\":20000}"), true, L"", "raw", 77},
         {"success with int userType", JsonReply("", "{\"status\":20000,\"result\":{\"userType\":5}}"), true, L"", "",
          5},

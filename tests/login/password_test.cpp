@@ -39,7 +39,12 @@ TEST(EncodePassword, LetterGoesAfterTheFirstBase64Character) {
 
 TEST(EncodePassword, RandomFormDecodesBackAfterRemovingTheLetter) {
     const std::wstring passwords[] = {
-        L"a", L"ab", L"abc", L"Passw0rd!", L"密码123", L"中文密码很长很长很长很长很长很长很长很长很长很长很长很长",
+        L"a",
+        L"ab",
+        L"abc",
+        L"Passw0rd!",
+        L"密码123",
+        L"中文密码很长很长很长很长很长很长很长很长很长很长很长很长",
         std::wstring(200, L'x'),  // long enough for the system encoder to break lines
     };
     for (const std::wstring& password : passwords) {

@@ -40,7 +40,7 @@ std::wstring Key(const std::wstring& file, const wchar_t* section, const wchar_t
 
 TEST(SealedPassword, RoundTripKeepsTheEncodedPasswordAndHidesIt) {
     for (const std::wstring& encoded : {std::wstring(L"cKGFzc3dvcmQ="), std::wstring(L"5Qa+G56CB/x=="),
-                                       std::wstring(kMaxEncodedPasswordChars, L'Z')}) {
+                                        std::wstring(kMaxEncodedPasswordChars, L'Z')}) {
         const std::wstring sealed = SealPassword(encoded);
         ASSERT_TRUE(IsSealedPassword(sealed));
         EXPECT_EQ(std::wstring::npos, sealed.find(encoded));
@@ -168,7 +168,10 @@ TEST(SealedPassword, HistoryOfTheOlderFormLosesNoAccountAndIsSealedAtTheNextSave
     EXPECT_EQ(before, loaded);
     // The file no longer holds any password in the open.
     const std::string bytes = ReadBytes(path);
-    for (const char* open : {"Y\0X\0W\0x\0p\0Y\0", "Y\0K\0m\0""9\0i\0", "Z\0Z\0G\0F\0"}) {
+    for (const char* open : {"Y\0X\0W\0x\0p\0Y\0",
+                             "Y\0K\0m\0"
+                             "9\0i\0",
+                             "Z\0Z\0G\0F\0"}) {
         EXPECT_EQ(std::string::npos, bytes.find(std::string(open, 10))) << open;
     }
 }

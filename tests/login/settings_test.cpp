@@ -49,7 +49,7 @@ TEST(ConfigFile, AutoLoginIsTrueInAnyLetterCase) {
     struct Row {
         const char* value;
         bool on;
-    } rows[] = {{"true", true}, {"TRUE", true}, {"True", true}, {"tRuE", true}, {"false", false},
+    } rows[] = {{"true", true}, {"TRUE", true}, {"True", true}, {"tRuE", true},  {"false", false},
                 {"yes", false}, {"1", false},   {"", false},    {"true1", false}};
     for (const Row& row : rows) {
         WriteBytes(config.file(), std::string("[cloud_client]\r\nautologin=") + row.value + "\r\n");
@@ -64,7 +64,7 @@ TEST(ConfigFile, AutoLoginIsTrueInAnyLetterCase) {
 TEST(ConfigFile, NewFileIsUnicodeAndKeepsEveryCharacter) {
     TempFolder folder;
     ConfigFile config(ConfigFile::PathIn(folder.path()));
-    const std::wstring name = L"김민수 \xD83D\xDE00 张三";  // Hangul and an emoji: outside code page 936
+    const std::wstring name = L"김민수 \xD83D\xDE00 张三";                 // Hangul and an emoji: outside code page 936
     const std::wstring password = L"c" + std::wstring(300, L'A') + L"==";  // past the old 98-character cut
     config.SetUserName(name);
     config.SetEncodedPassword(password);
@@ -89,8 +89,8 @@ TEST(ConfigFile, NewFileIsUnicodeAndKeepsEveryCharacter) {
 TEST(ConfigFile, ValuesComeBackAsWritten) {
     TempFolder folder;
     const std::wstring values[] = {
-        L"plain", L" leading", L"trailing ", L"  both  ", L"\"quoted\"", L"'single'", L"\"", L"'", L"\"\"",
-        L"a\"b", L"\"open", L"close'", L"=eq=", L"[section]", L";comment", L"#hash", L"\"mixed'", L"",
+        L"plain", L" leading", L"trailing ", L"  both  ", L"\"quoted\"", L"'single'", L"\"",    L"'",        L"\"\"",
+        L"a\"b",  L"\"open",   L"close'",    L"=eq=",     L"[section]",  L";comment", L"#hash", L"\"mixed'", L"",
     };
     for (const wchar_t* encoding : {L"unicode", L"ansi"}) {
         ConfigFile config(folder.File(std::wstring(encoding) + L".bin"));
@@ -132,8 +132,16 @@ TEST(Profile, ParseCount) {
     struct Row {
         const wchar_t* text;
         int value;
-    } rows[] = {{L"0", 0},   {L"3", 3},     {L"  12", 12},  {L"+4", 4},         {L"12abc", 12},
-                {L"abc", 0}, {L"", 0},      {L"-3", 0},     {L"- 3", 0},        {L"2147483647", INT_MAX},
+    } rows[] = {{L"0", 0},
+                {L"3", 3},
+                {L"  12", 12},
+                {L"+4", 4},
+                {L"12abc", 12},
+                {L"abc", 0},
+                {L"", 0},
+                {L"-3", 0},
+                {L"- 3", 0},
+                {L"2147483647", INT_MAX},
                 {L"99999999999999999999", INT_MAX}};
     for (const Row& row : rows) EXPECT_EQ(row.value, profile::ParseCount(row.text)) << WideToUtf8(row.text);
 }

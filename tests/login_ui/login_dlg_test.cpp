@@ -150,16 +150,11 @@ TEST_F(LoginDialog, RememberAndAutoLoginBoxesStayCoupled) {
         bool rememberAfter, autoAfter;
     };
     const Row rows[] = {
-        {L"chk_autologin", false, false, true, true},
-        {L"chk_autologin", true, true, true, false},
-        {L"chk_autologin", true, false, true, true},
-        {L"chk_rememberpassword", true, true, false, false},
-        {L"chk_rememberpassword", false, false, true, false},
-        {L"lb_autologin", false, false, true, true},
-        {L"lb_autologin", true, true, true, false},
-        {L"lb_autologin", true, false, true, true},
-        {L"lb_remember", true, true, false, false},
-        {L"lb_remember", true, false, false, false},
+        {L"chk_autologin", false, false, true, true},         {L"chk_autologin", true, true, true, false},
+        {L"chk_autologin", true, false, true, true},          {L"chk_rememberpassword", true, true, false, false},
+        {L"chk_rememberpassword", false, false, true, false}, {L"lb_autologin", false, false, true, true},
+        {L"lb_autologin", true, true, true, false},           {L"lb_autologin", true, false, true, true},
+        {L"lb_remember", true, true, false, false},           {L"lb_remember", true, false, false, false},
         {L"lb_remember", false, false, true, false},
     };
     RunDialog(*frame, true, [&](Dialog& d) {
@@ -172,8 +167,8 @@ TEST_F(LoginDialog, RememberAndAutoLoginBoxesStayCoupled) {
             autoLogin->SetCheck(row.autoBefore);
             ASSERT_TRUE(d.Click(row.click));
             Settle();
-            SCOPED_TRACE(testing::Message() << "click " << WideToUtf8(row.click) << " from " << row.rememberBefore
-                                            << row.autoBefore);
+            SCOPED_TRACE(testing::Message()
+                         << "click " << WideToUtf8(row.click) << " from " << row.rememberBefore << row.autoBefore);
             EXPECT_EQ(row.rememberAfter, remember->GetCheck());
             EXPECT_EQ(row.autoAfter, autoLogin->GetCheck());
         }
@@ -314,8 +309,9 @@ std::string JsonReply(const std::string& headers, const std::string& body) {
 TEST_F(LoginDialog, RefusedAttemptShowsTheServerTextAndKeepsTheUserName) {
     RawHttpServer server;
     // "用户名或密码错误"
-    server.SetRawResponse(JsonReply("", "{\"status\":40001,\"message\":\"\xE7\x94\xA8\xE6\x88\xB7\xE5\x90\x8D\xE6"
-                                        "\x88\x96\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\xE8\xAF\xAF\"}"));
+    server.SetRawResponse(JsonReply("",
+                                    "{\"status\":40001,\"message\":\"\xE7\x94\xA8\xE6\x88\xB7\xE5\x90\x8D\xE6"
+                                    "\x88\x96\xE5\xAF\x86\xE7\xA0\x81\xE9\x94\x99\xE8\xAF\xAF\"}"));
     const std::wstring url = Utf8ToWide(server.Url(""));
     WriteIni(MainCfgPath(), kSection, L"url", url.c_str());
     LoginDlg::SetRequestForTesting(nullptr);  // RequestLogin
@@ -375,7 +371,7 @@ TEST_F(LoginDialog, ServersThatNeverAnswerEndWithAMessage) {
         const char* name;
         std::string firstBytes;  // then the connection is held open, or a redirect to itself
         bool loop;
-        std::wstring url;         // when not the fixture server
+        std::wstring url;  // when not the fixture server
         const wchar_t* message;
     } rows[] = {
         {"silent", "", false, L"", L"网络超时"},
@@ -433,7 +429,8 @@ TEST_F(LoginDialog, BoxesTakeAtMostTheCredentialLimit) {
 
 TEST_F(LoginDialog, SuccessfulAttemptRecordsTheAccountAndCloses) {
     RawHttpServer server;
-    server.SetRawResponse(JsonReply("Authorization: Bearer tok-9\r\n", "{\"status\":20000,\"result\":{\"userType\":\"3\"}}"));
+    server.SetRawResponse(
+        JsonReply("Authorization: Bearer tok-9\r\n", "{\"status\":20000,\"result\":{\"userType\":\"3\"}}"));
     WriteIni(MainCfgPath(), kSection, L"url", Utf8ToWide(server.Url("")).c_str());
     LoginDlg::SetRequestForTesting(nullptr);
 
@@ -573,21 +570,24 @@ TEST_F(LoginDialog, AutoLoginNeedsTheOptionAStoredPasswordAndNoNoLoginFlag) {
         FreshFrame();
         StoreLogin(row.user, row.password, row.autologin);
         bool sawDialog = false;
-        RunDialog(*frame, row.allowed, [&](Dialog& d) {
-            if (row.expectAttempt) {
-                PumpUntil([&] { return !d.Alive(); });
-                return;
-            }
-            ASSERT_TRUE(d.Alive());
-            sawDialog = true;
-            Settle();
-            EXPECT_EQ(0, FakeRequest::Get().Calls());
-            EXPECT_FALSE(d.dlg->LoginInProgress());
-            EXPECT_EQ(L"alice", d.Text(L"edit_username"));
-            EXPECT_EQ(row.password, d.Text(L"edit_password"));
-            EXPECT_EQ(*row.password != 0, d.Box(L"chk_rememberpassword")->GetCheck());
-            EXPECT_EQ(_wcsicmp(row.autologin, L"true") == 0, d.Box(L"chk_autologin")->GetCheck());
-        }, /*viaShowLoginDialog=*/true);
+        RunDialog(
+            *frame, row.allowed,
+            [&](Dialog& d) {
+                if (row.expectAttempt) {
+                    PumpUntil([&] { return !d.Alive(); });
+                    return;
+                }
+                ASSERT_TRUE(d.Alive());
+                sawDialog = true;
+                Settle();
+                EXPECT_EQ(0, FakeRequest::Get().Calls());
+                EXPECT_FALSE(d.dlg->LoginInProgress());
+                EXPECT_EQ(L"alice", d.Text(L"edit_username"));
+                EXPECT_EQ(row.password, d.Text(L"edit_password"));
+                EXPECT_EQ(*row.password != 0, d.Box(L"chk_rememberpassword")->GetCheck());
+                EXPECT_EQ(_wcsicmp(row.autologin, L"true") == 0, d.Box(L"chk_autologin")->GetCheck());
+            },
+            /*viaShowLoginDialog=*/true);
         if (row.expectAttempt) {
             EXPECT_EQ(1, FakeRequest::Get().Calls());
             EXPECT_EQ(row.password, FakeRequest::Get().sent.encodedPassword);  // stored form, unchanged
@@ -662,9 +662,7 @@ TEST_F(LoginDialog, OpensTopMostAtItsSizeAndClampsTheDpi) {
         EXPECT_EQ(MulDiv(662, scale, 100), rc.right - rc.left);
         EXPECT_EQ(MulDiv(442, scale, 100), rc.bottom - rc.top);
 
-        const struct {
-            int sent, expected;
-        } rows[] = {{300, 200}, {50, 96}, {144, 144}, {96, 96}};
+        const struct { int sent, expected; } rows[] = {{300, 200}, {50, 96}, {144, 144}, {96, 96}};
         for (const auto& row : rows) {
             RECT suggested = rc;
             ::SendMessageW(d.hwnd, WM_DPICHANGED, MAKEWPARAM(row.sent, row.sent), reinterpret_cast<LPARAM>(&suggested));
@@ -681,7 +679,8 @@ TEST_F(LoginDialog, ForeignMessagesAreHarmless) {
         ASSERT_TRUE(d.Alive());
         RECT before = {}, after = {};
         ::GetWindowRect(d.hwnd, &before);
-        EXPECT_EQ(0, ::SendMessageW(d.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(before.left + 5, before.top + 5)));
+        EXPECT_EQ(0,
+                  ::SendMessageW(d.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(before.left + 5, before.top + 5)));
         Settle();
         ::GetWindowRect(d.hwnd, &after);
         EXPECT_FALSE(::IsZoomed(d.hwnd));
@@ -812,9 +811,17 @@ TEST_F(LoginDialog, LinksOpenThePagesOfTheConfiguredServer) {
 TEST_F(LoginDialog, LinksOpenOnlyWebAddresses) {
     // The shell runs whatever else it is given, with the client's administrator rights.
     const wchar_t* refused[] = {
-        L"file:///C:/Windows/System32/calc.exe", L"C:\\Windows\\System32\\calc.exe", L"\\\\host\\share\\x",
-        L"platform.test:8080", L"ms-settings:", L"javascript:alert(1)", L"http://", L"https:///x", L"http:/host",
-        L"ftp://host", L"http://host name",
+        L"file:///C:/Windows/System32/calc.exe",
+        L"C:\\Windows\\System32\\calc.exe",
+        L"\\\\host\\share\\x",
+        L"platform.test:8080",
+        L"ms-settings:",
+        L"javascript:alert(1)",
+        L"http://",
+        L"https:///x",
+        L"http:/host",
+        L"ftp://host",
+        L"http://host name",
     };
     for (const wchar_t* url : refused) {
         SettingsGuard perRow;
@@ -843,7 +850,8 @@ TEST_F(LoginDialog, SealedAndOlderStoredPasswordsSignInWithTheSameEncoding) {
         FakeRequest::Get().Reset();
         FreshFrame();
         StoreLogin(L"alice", stored.c_str(), L"true");
-        RunDialog(*frame, true, [&](Dialog& d) { PumpUntil([&] { return !d.Alive(); }); }, true);
+        RunDialog(
+            *frame, true, [&](Dialog& d) { PumpUntil([&] { return !d.Alive(); }); }, true);
         EXPECT_EQ(1, FakeRequest::Get().Calls());
         EXPECT_EQ(enc, FakeRequest::Get().sent.encodedPassword);
         EXPECT_EQ(enc, frame->encodedPassword);

@@ -90,11 +90,13 @@ public:
 };
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
 
-const wchar_t kLimitText[] = L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236" L"10"
-                             L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";  // 已达到最大限制10个窗口不能再打开了
-const wchar_t kPrompt[] = L"\x63d0\x793a";                                                   // 提示
-const wchar_t kTitle8[] = L"\x516b\x4e2a\x5b57\x7684\x6807\x9898\x6587\x672c";                // 八个字的标题文本
-const wchar_t kTitle9[] = L"\x4e5d\x4e2a\x5b57\x7684\x6807\x9898\x6587\x672c\x5440";          // 九个字的标题文本呀
+const wchar_t kLimitText[] =
+    L"\x5df2\x8fbe\x5230\x6700\x5927\x9650\x5236"
+    L"10"
+    L"\x4e2a\x7a97\x53e3\x4e0d\x80fd\x518d\x6253\x5f00\x4e86";  // 已达到最大限制10个窗口不能再打开了
+const wchar_t kPrompt[] = L"\x63d0\x793a";                      // 提示
+const wchar_t kTitle8[] = L"\x516b\x4e2a\x5b57\x7684\x6807\x9898\x6587\x672c";        // 八个字的标题文本
+const wchar_t kTitle9[] = L"\x4e5d\x4e2a\x5b57\x7684\x6807\x9898\x6587\x672c\x5440";  // 九个字的标题文本呀
 
 // A message box of this process, answered from another thread while the UI thread sits in
 // its modal loop.
@@ -128,7 +130,8 @@ struct MessageBoxWatch {
                     GetDlgItemTextW(box, 0xFFFF, buf, 512);
                     text = buf;
                     owner = GetWindow(box, GW_OWNER);
-                    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+                    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
                     answered = true;
                     return;
                 }
@@ -247,8 +250,12 @@ TEST_F(MainWindowTest, TabItemsTitlesAndSelectionThroughAddSelectAndClose) {
         int paddingLeft;
         UINT_PTR tag;
     } items[] = {
-        {6, L"tab_splitter6", -8, 0}, {7, L"tab_tab7", -8, static_cast<UINT_PTR>(second)}, {8, L"tab_btnclose8", -25, 0},
-        {9, L"tab_splitter9", 0, 0},  {10, L"tab_tab10", -8, static_cast<UINT_PTR>(third)}, {11, L"tab_btnclose11", -25, 0},
+        {6, L"tab_splitter6", -8, 0},
+        {7, L"tab_tab7", -8, static_cast<UINT_PTR>(second)},
+        {8, L"tab_btnclose8", -25, 0},
+        {9, L"tab_splitter9", 0, 0},
+        {10, L"tab_tab10", -8, static_cast<UINT_PTR>(third)},
+        {11, L"tab_btnclose11", -25, 0},
     };
     for (const Expected& e : items) {
         SCOPED_TRACE(e.index);
@@ -415,9 +422,9 @@ TEST_F(MainWindowTest, APageOpeningPopupsInALoopGetsOneLimitBox) {
     std::atomic<int> started{0};
     for (int i = 0; i < kAttempts; ++i) {
         CefPostTask(TID_UI, new FunctionTask([&, from] {
-            ++started;
-            cef_test::ClickLinkByText(Browser(from), L"popup");
-        }));
+                        ++started;
+                        cef_test::ClickLinkByText(Browser(from), L"popup");
+                    }));
     }
     std::atomic<int> boxesSeen{0};
     std::atomic<bool> done{false};
@@ -430,7 +437,8 @@ TEST_F(MainWindowTest, APageOpeningPopupsInALoopGetsOneLimitBox) {
             std::vector<HWND> boxes = VisibleBoxes();
             if (boxes.empty()) break;
             for (HWND box : boxes) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
             }
             Sleep(20);
         }
@@ -628,7 +636,8 @@ TEST_F(MainWindowTest, LoadUrlAcceptsOnlyAddressesThisProcessMade) {
     ASSERT_TRUE(Open());
     // Numbers another process could post: ignored, nothing read, nothing loaded.
     std::wstring unregistered = site_.WUrl("/t8");
-    for (WPARAM foreign : {WPARAM(0), WPARAM(0x12345678), WPARAM(0xFFFFFFF0), reinterpret_cast<WPARAM>(&unregistered)}) {
+    for (WPARAM foreign :
+         {WPARAM(0), WPARAM(0x12345678), WPARAM(0xFFFFFFF0), reinterpret_cast<WPARAM>(&unregistered)}) {
         ::SendMessageW(hwnd_, WM_LOAD_URL, foreign, 0);
     }
     Idle();
@@ -698,7 +707,8 @@ TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
         ::PostMessageW(hwnd_, WM_TRAYICON, 0, WM_RBUTTONDOWN);
         EXPECT_TRUE(PumpUntil([] { return Testing::GetOpenMenuWindow() != nullptr; }));
         EXPECT_TRUE(Testing::ClickMenuItem(L"menu_exit"));
-        EXPECT_TRUE(PumpUntil([] { return ConfirmDlg::Current() && IsWindowVisible(ConfirmDlg::Current()->GetHWND()); }));
+        EXPECT_TRUE(
+            PumpUntil([] { return ConfirmDlg::Current() && IsWindowVisible(ConfirmDlg::Current()->GetHWND()); }));
     };
     chooseExit();
     ConfirmDlg* dialog = ConfirmDlg::Current();
@@ -711,7 +721,8 @@ TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
     chooseExit();
     EXPECT_EQ(ConfirmDlg::Current(), dialog);
     int dialogs = 0;
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"ConfirmDlg", nullptr); w; w = FindWindowExW(nullptr, w, L"ConfirmDlg", nullptr)) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"ConfirmDlg", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"ConfirmDlg", nullptr)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         if (pid == GetCurrentProcessId()) ++dialogs;
@@ -837,7 +848,8 @@ TEST_F(MainWindowTest, UserExitExistsInEveryFrameAndReturnsUndefined) {
         CefRefPtr<CefV8Value> function = context->GetGlobal()->GetValue("user_exit");
         ASSERT_TRUE(function && function->IsFunction());
         CefV8ValueList none;
-        CefV8ValueList several = {CefV8Value::CreateString("x"), CefV8Value::CreateInt(2), CefV8Value::CreateObject(nullptr, nullptr)};
+        CefV8ValueList several = {CefV8Value::CreateString("x"), CefV8Value::CreateInt(2),
+                                  CefV8Value::CreateObject(nullptr, nullptr)};
         for (const CefV8ValueList* args : {&none, &several}) {
             CefRefPtr<CefV8Value> result = function->ExecuteFunctionWithContext(context, nullptr, *args);
             ASSERT_TRUE(result);

@@ -51,7 +51,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     cef_test::PumpUntil([] { return false; }, 500);
     SIZE_T one = PrivateBytes();
-    for (int i = 0; i < 9; ++i) ui_harness::OpenTab(frame, site.WUrl(i % 2 ? "/dashboard" : "/oa/commercial-manager/index"));
+    for (int i = 0; i < 9; ++i)
+        ui_harness::OpenTab(frame, site.WUrl(i % 2 ? "/dashboard" : "/oa/commercial-manager/index"));
     cef_test::PumpUntil([] { return false; }, 500);
     SIZE_T ten = PrivateBytes();
     std::printf("{\"browsers_1\":%u,\"private_1\":%lu,\"browsers_10\":%u,\"private_10\":%lu}\n", 1u,

@@ -30,8 +30,10 @@ struct Module {
 };
 
 // The system module always goes to the built-in server, not to the site: it is left out.
-const Module kModules[] = {{L"btn_OA", L"oa"},           {L"btn_IMS", L"crm"},
-                           {L"btn_CPA", L"cpa"},         {L"btn_Personal", L"space"},
+const Module kModules[] = {{L"btn_OA", L"oa"},
+                           {L"btn_IMS", L"crm"},
+                           {L"btn_CPA", L"cpa"},
+                           {L"btn_Personal", L"space"},
                            {L"btn_workplatform", L"dashboar"}};
 
 std::string Join(const std::vector<double>& values) {

@@ -53,21 +53,21 @@ struct StripWithTabs {
 struct Closing {
     int tabs;
     int closedId;
-    int buttonIndex;                       // where its button was
-    std::vector<std::wstring> splitters;   // left, by the index in their names
-    std::vector<int> ids;                  // left, in strip order
+    int buttonIndex;                      // where its button was
+    std::vector<std::wstring> splitters;  // left, by the index in their names
+    std::vector<int> ids;                 // left, in strip order
 };
 
 // Buttons sit at 4, 7, 10, 13; splitters are made at 6, 9, 12.
 const Closing kClosings[] = {
-    {2, 2, 7, {}, {1}},                    // the last of two takes the splitter before it
-    {3, 2, 7, {L"6"}, {1, 3}},             // second-to-last: the splitter after it goes
-    {3, 3, 10, {L"6"}, {1, 2}},            // last: the splitter before it goes
-    {4, 2, 7, {L"6", L"12"}, {1, 3, 4}},   // the padded first splitter stays
-    {4, 3, 10, {L"6", L"9"}, {1, 2, 4}},   // second-to-last
-    {4, 4, 13, {L"6", L"9"}, {1, 2, 3}},   // last
-    {4, 1, 4, {L"9", L"12"}, {2, 3, 4}},   // first (the window never does, the strip can)
-    {1, 1, 4, {}, {}},                     // the only tab takes no fixed item with it
+    {2, 2, 7, {}, {1}},                   // the last of two takes the splitter before it
+    {3, 2, 7, {L"6"}, {1, 3}},            // second-to-last: the splitter after it goes
+    {3, 3, 10, {L"6"}, {1, 2}},           // last: the splitter before it goes
+    {4, 2, 7, {L"6", L"12"}, {1, 3, 4}},  // the padded first splitter stays
+    {4, 3, 10, {L"6", L"9"}, {1, 2, 4}},  // second-to-last
+    {4, 4, 13, {L"6", L"9"}, {1, 2, 3}},  // last
+    {4, 1, 4, {L"9", L"12"}, {2, 3, 4}},  // first (the window never does, the strip can)
+    {1, 1, 4, {}, {}},                    // the only tab takes no fixed item with it
 };
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace ui_harness {
 namespace {
 
 std::string Response(int status, const std::string& headers, const std::string& body) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\n" + headers + "Content-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) + " X\r\n" + headers +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 std::string TargetOf(const RecordedRequest& r) {
@@ -57,8 +57,8 @@ void Site::Redirect(const std::string& path, const std::string& location) {
 
 void Site::Attachment(const std::string& path, const std::string& disposition, const std::string& body) {
     std::lock_guard<std::mutex> lock(mutex_);
-    routes_[path] = Response(200, "Content-Type: application/octet-stream\r\nContent-Disposition: " + disposition + "\r\n",
-                             body);
+    routes_[path] =
+        Response(200, "Content-Type: application/octet-stream\r\nContent-Disposition: " + disposition + "\r\n", body);
 }
 
 std::wstring Site::WUrl(const std::string& path) const { return CefString(Url(path)).ToWString(); }
@@ -78,8 +78,8 @@ void Site::Respond(SOCKET s, const RecordedRequest& request) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = routes_.find(path);
-        raw = it != routes_.end() ? it->second
-                                  : Response(404, "Content-Type: text/html\r\n", "<title>Not found</title>");
+        raw =
+            it != routes_.end() ? it->second : Response(404, "Content-Type: text/html\r\n", "<title>Not found</title>");
     }
     RawHttpServer::SendAll(s, raw);
 }
@@ -91,7 +91,8 @@ void FillDemoSite(Site& site) {
     site.Page("/", "start", "<p>start page</p>");
     site.Redirect("/clientlogin", "/dashboard");
     site.Page("/dashboard", "dashboard",
-              popupLinks + "<p><a href=\"javascript:user_exit()\">exit</a></p><iframe name=\"inner\" src=\"/frame\"></iframe>");
+              popupLinks +
+                  "<p><a href=\"javascript:user_exit()\">exit</a></p><iframe name=\"inner\" src=\"/frame\"></iframe>");
     site.Page("/frame", "frame", "<p><a href=\"javascript:user_exit(1, 'x')\">inner exit</a></p>");
     site.Page("/popup", "popup", popupLinks);
     site.Page("/crm/iframe", "crm", "<p>crm</p>");
@@ -101,8 +102,12 @@ void FillDemoSite(Site& site) {
     site.Page("/user/space/index", "space", "<p>space</p>");
     site.Page("/login", "login", "<p>login again</p>");
     // Titles of 8 and of 9 characters.
-    site.Page("/t8", "\xe5\x85\xab\xe4\xb8\xaa\xe5\xad\x97\xe7\x9a\x84\xe6\xa0\x87\xe9\xa2\x98\xe6\x96\x87\xe6\x9c\xac", "<p>8</p>");
-    site.Page("/t9", "\xe4\xb9\x9d\xe4\xb8\xaa\xe5\xad\x97\xe7\x9a\x84\xe6\xa0\x87\xe9\xa2\x98\xe6\x96\x87\xe6\x9c\xac\xe5\x91\x80", "<p>9</p>");
+    site.Page("/t8", "\xe5\x85\xab\xe4\xb8\xaa\xe5\xad\x97\xe7\x9a\x84\xe6\xa0\x87\xe9\xa2\x98\xe6\x96\x87\xe6\x9c\xac",
+              "<p>8</p>");
+    site.Page(
+        "/t9",
+        "\xe4\xb9\x9d\xe4\xb8\xaa\xe5\xad\x97\xe7\x9a\x84\xe6\xa0\x87\xe9\xa2\x98\xe6\x96\x87\xe6\x9c\xac\xe5\x91\x80",
+        "<p>9</p>");
     site.Page("/plain", "plain", "<p>plain</p>");
 }
 

@@ -13,7 +13,8 @@ const wchar_t kSplitter[] =
 const wchar_t kTab[] =
     L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" "
     L"normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" "
-    L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" selectedimage=\"newicon/mainfram/bg_header_Click.png\" "
+    L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" "
+    L"selectedimage=\"newicon/mainfram/bg_header_Click.png\" "
     L"group=\"ui_grp_webtab\"";
 const wchar_t kClose[] =
     L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" "
@@ -38,7 +39,7 @@ TEST(AttributeList, TabStripListsApplyEveryAttribute) {
     EXPECT_EQ(splitter.GetTextColor(), 0xFF999999u);
     EXPECT_TRUE(SameRect(splitter.GetTextPadding(), RECT{0, 0, 0, 2}));
     EXPECT_TRUE(SameRect(splitter.GetPadding(), RECT{0, 0, 0, 0}));
-    EXPECT_EQ(splitter.GetTextStyle() & (DT_CENTER | DT_RIGHT), 0u);   // left
+    EXPECT_EQ(splitter.GetTextStyle() & (DT_CENTER | DT_RIGHT), 0u);  // left
 
     s.Format(kTab, 7);
     COptionUI tab;
@@ -46,7 +47,7 @@ TEST(AttributeList, TabStripListsApplyEveryAttribute) {
     EXPECT_EQ(tab.GetName(), L"tab_tab7");
     EXPECT_EQ(tab.GetFixedWidth(), 181);
     EXPECT_EQ(tab.GetFixedHeight(), 24);
-    EXPECT_STREQ(tab.GetGroup(), L"ui_grp_webtab");   // after the tabs
+    EXPECT_STREQ(tab.GetGroup(), L"ui_grp_webtab");  // after the tabs
     EXPECT_STREQ(tab.GetNormalImage(), L"newicon/mainfram/bg_header_normal.png");
 
     s.Format(kClose, 8);
@@ -61,19 +62,19 @@ TEST(AttributeList, TabStripListsApplyEveryAttribute) {
 TEST(AttributeList, MalformedListsStopWithoutHarm) {
     struct Row {
         const wchar_t* list;
-        const wchar_t* name;   // expected name afterwards
+        const wchar_t* name;  // expected name afterwards
         int width;
     } rows[] = {
         {L"", L"", 0},
         {L"   \t \r\n ", L"", 0},
-        {L"name=\"a\" width=\"5", L"a", 0},           // unterminated value is dropped
+        {L"name=\"a\" width=\"5", L"a", 0},             // unterminated value is dropped
         {L"name=\"a\" width 5 height=\"3\"", L"a", 0},  // missing '=' stops parsing
-        {L"name=a width=\"5\"", L"", 0},              // unquoted value stops parsing
+        {L"name=a width=\"5\"", L"", 0},                // unquoted value stops parsing
         {L"=\"x\" name=\"b\"", L"", 0},                 // empty name stops parsing
-        {L"name='c'  width='7'", L"c", 7},             // single quotes are accepted
-        {L"name=\"d\\\"e\" width=\"9\"", L"d\"e", 9},    // escaped quote inside a value
-        {L"width=\"abc\" name=\"f\"", L"f", 0},          // non-numeric size reads as 0
-        {L"unknown=\"1\" name=\"g\"", L"g", 0},          // unknown attributes are ignored
+        {L"name='c'  width='7'", L"c", 7},              // single quotes are accepted
+        {L"name=\"d\\\"e\" width=\"9\"", L"d\"e", 9},   // escaped quote inside a value
+        {L"width=\"abc\" name=\"f\"", L"f", 0},         // non-numeric size reads as 0
+        {L"unknown=\"1\" name=\"g\"", L"g", 0},         // unknown attributes are ignored
     };
     for (const Row& r : rows) {
         CButtonUI b;
@@ -91,7 +92,7 @@ TEST(AttributeValues, ColoursRectsAndBooleans) {
         const wchar_t* text;
         DWORD value;
     } colors[] = {
-        {L"#FF999999", 0xFF999999}, {L"#80112233", 0x80112233}, {L"#112233", 0xFF112233},
+        {L"#FF999999", 0xFF999999},  {L"#80112233", 0x80112233}, {L"#112233", 0xFF112233},
         {L"0xFF00FF00", 0xFF00FF00}, {L"", 0xFF000000},          {L"#zz", 0xFF000000},
     };
     for (const ColorRow& r : colors) EXPECT_EQ(CControlUI::ParseColor(r.text), r.value) << r.text;
@@ -101,8 +102,8 @@ TEST(AttributeValues, ColoursRectsAndBooleans) {
         const wchar_t* text;
         RECT rc;
     } rects[] = {
-        {L"0, 0, 0, 0", {0, 0, 0, 0}},   {L"-25,4,0,4", {-25, 4, 0, 4}}, {L" 1 ,2,  3, 4 ", {1, 2, 3, 4}},
-        {L"5,6", {5, 6, 0, 0}},          {L"x,1,2,3", {0, 0, 0, 0}},     {L"1,2,3,4,5", {1, 2, 3, 4}},
+        {L"0, 0, 0, 0", {0, 0, 0, 0}}, {L"-25,4,0,4", {-25, 4, 0, 4}}, {L" 1 ,2,  3, 4 ", {1, 2, 3, 4}},
+        {L"5,6", {5, 6, 0, 0}},        {L"x,1,2,3", {0, 0, 0, 0}},     {L"1,2,3,4,5", {1, 2, 3, 4}},
     };
     for (const RectRow& r : rects) EXPECT_TRUE(SameRect(CControlUI::ParseRect(r.text), r.rc)) << r.text;
     EXPECT_TRUE(CControlUI::ParseBool(L"TRUE"));
@@ -139,4 +140,4 @@ TEST(DuiString, FormatFindAndCompare) {
     EXPECT_EQ(s.GetLength(), 3001);
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,8 @@ protected:
         host->Clear();
     }
     void TearDown() override { DestroyHost(host); }
-    template <class T> T* Get(const wchar_t* name, const wchar_t* kind) {
+    template <class T>
+    T* Get(const wchar_t* name, const wchar_t* kind) {
         CControlUI* c = host->Find(name);
         return c ? static_cast<T*>(c->GetInterface(kind)) : nullptr;
     }
@@ -43,7 +44,7 @@ TEST_F(LoginSkin, DisabledOrHiddenControlsGetNoClick) {
     host->Find(L"btn_Login")->SetEnabled(false);
     host->pm().TestClick(L"btn_Login");
     EXPECT_TRUE(host->Senders(L"click").empty());
-    EXPECT_FALSE(host->pm().TestClick(L"lbl_ErrMsg"));   // hidden in the skin
+    EXPECT_FALSE(host->pm().TestClick(L"lbl_ErrMsg"));  // hidden in the skin
     EXPECT_FALSE(host->pm().TestClick(L"no_such_control"));
     host->Find(L"btn_Login")->SetEnabled(true);
     host->pm().TestClick(L"btn_Login");
@@ -91,7 +92,8 @@ TEST_F(LoginSkin, TypingIntoEditBoxesNotifiesTextChanges) {
     host->Clear();
     ASSERT_TRUE(Testing::TypeText(&host->pm(), L"edit_password", L"pw1"));
     EXPECT_EQ(pass->GetText(), L"pw1");
-    EXPECT_EQ(host->Senders(L"textchanged"), (std::vector<std::wstring>{L"edit_password", L"edit_password", L"edit_password"}));
+    EXPECT_EQ(host->Senders(L"textchanged"),
+              (std::vector<std::wstring>{L"edit_password", L"edit_password", L"edit_password"}));
     EXPECT_EQ(host->Senders(L"killfocus"), std::vector<std::wstring>{L"edit_username"});
 
     // Text set by the program is not a change by the user.
@@ -107,7 +109,8 @@ TEST_F(LoginSkin, TypingIntoEditBoxesNotifiesTextChanges) {
 
 TEST_F(LoginSkin, ForeignChildWindowsAreNotTakenForEditBoxes) {
     // A child of the window that is not ours (e.g. a browser window) with its own user data.
-    HWND child = ::CreateWindowExW(0, L"STATIC", L"x", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host->GetHWND(), NULL, NULL, NULL);
+    HWND child =
+        ::CreateWindowExW(0, L"STATIC", L"x", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host->GetHWND(), NULL, NULL, NULL);
     ::SetWindowLongPtr(child, GWLP_USERDATA, (LONG_PTR)0x10);
     ::SendMessage(host->GetHWND(), WM_COMMAND, MAKEWPARAM(0, EN_CHANGE), (LPARAM)child);
     HDC dc = ::GetDC(child);
@@ -128,7 +131,7 @@ TEST_F(LoginSkin, EnterInAnEditNotifiesReturnAndTabMovesFocus) {
     host->Clear();
     Testing::PressKey(VK_RETURN);
     EXPECT_EQ(host->Senders(L"return"), std::vector<std::wstring>{L"edit_password"});
-    EXPECT_TRUE(::IsWindow(host->GetHWND()));   // Enter is not a close key
+    EXPECT_TRUE(::IsWindow(host->GetHWND()));  // Enter is not a close key
 }
 
 TEST_F(LoginSkin, EditGetsItsCaretBackWhenTheWindowGetsFocusAgain) {
@@ -162,7 +165,7 @@ TEST_F(LoginSkin, ComboOpensOnEvent13AndReportsTheChosenItem) {
     }
     combo->SelectItem(0);
     EXPECT_EQ(host->Senders(L"itemselect"), std::vector<std::wstring>{L"combo_username"});
-    combo->SelectItem(0);   // unchanged: no second notification
+    combo->SelectItem(0);  // unchanged: no second notification
     EXPECT_EQ(host->Senders(L"itemselect").size(), 1u);
 
     host->Clear();
@@ -282,7 +285,7 @@ TEST(OptionGroup, ControlMayRemoveItselfFromItsClickHandler) {
     host->onNotify = [&](TNotifyUI& msg) {
         if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender->GetName().Find(L"tab_btnclose") >= 0) {
             strip->Remove(msg.pSender);
-            EXPECT_EQ(msg.pSender->GetName(), L"tab_btnclose9");   // still valid during the handler
+            EXPECT_EQ(msg.pSender->GetName(), L"tab_btnclose9");  // still valid during the handler
         }
     };
     ASSERT_TRUE(host->pm().TestClick(close));
@@ -293,4 +296,4 @@ TEST(OptionGroup, ControlMayRemoveItselfFromItsClickHandler) {
     DestroyHost(host);
 }
 
-} // namespace
+}  // namespace

@@ -8,7 +8,8 @@ using namespace DuiLib;
 
 namespace {
 
-const wchar_t kLayout[] = LR"(<Window>
+const wchar_t kLayout[] =
+    LR"(<Window>
 <VerticalLayout name="root" inset="10,10,10,10" childpadding="5">
   <Control name="a" height="20"/>
   <Control name="b"/>
@@ -35,7 +36,7 @@ TEST(Layout, NestedLayoutsAt100And150Percent) {
         {L"row", {10, 260, 390, 290}, {15, 390, 585, 435}},
         {L"c", {10, 260, 60, 290}, {15, 390, 90, 435}},
         {L"d", {64, 260, 345, 290}, {96, 390, 518, 435}},
-        {L"e", {324, 264, 340, 280}, {486, 396, 510, 420}},   // pulled left by its negative padding
+        {L"e", {324, 264, 340, 280}, {486, 396, 510, 420}},  // pulled left by its negative padding
         {L"f", {350, 260, 390, 290}, {525, 390, 585, 435}},
         {L"g", {5, 5, 25, 15}, {8, 8, 38, 23}},
     };
@@ -63,7 +64,8 @@ TEST(Layout, TabLayoutShowsOnlyTheSelectedPage) {
     CPaintManagerUI pm;
     CDialogBuilder builder;
     CControlUI* root = builder.CreateFromString(
-        L"<TabLayout name=\"tabs\" selectedid=\"1\"><Control name=\"p0\"/><Control name=\"p1\"/><Control name=\"p2\"/></TabLayout>",
+        L"<TabLayout name=\"tabs\" selectedid=\"1\"><Control name=\"p0\"/><Control name=\"p1\"/><Control "
+        L"name=\"p2\"/></TabLayout>",
         nullptr, &pm);
     ASSERT_NE(root, nullptr);
     pm.InitControls(root);
@@ -89,7 +91,7 @@ TEST(Layout, ContainerIndexOperations) {
     EXPECT_TRUE(box.Add(a));
     EXPECT_TRUE(box.Add(c));
     EXPECT_TRUE(box.AddAt(b, 1));
-    EXPECT_FALSE(box.AddAt(b, 0));      // already a child
+    EXPECT_FALSE(box.AddAt(b, 0));  // already a child
     CLabelUI* stray = new CLabelUI;
     EXPECT_FALSE(box.AddAt(stray, 9));  // index past the end
     delete stray;
@@ -100,7 +102,7 @@ TEST(Layout, ContainerIndexOperations) {
     EXPECT_TRUE(box.Remove(b));
     EXPECT_EQ(box.GetCount(), 2);
     EXPECT_EQ(box.GetItemAt(1), c);
-    EXPECT_FALSE(box.Remove(b));        // no longer a child (freed later by the manager)
+    EXPECT_FALSE(box.Remove(b));  // no longer a child (freed later by the manager)
 }
 
 TEST(Layout, ComboSelectionRules) {
@@ -116,10 +118,10 @@ TEST(Layout, ComboSelectionRules) {
     EXPECT_TRUE(combo.GetText().IsEmpty());
     EXPECT_TRUE(combo.SelectItem(1));
     EXPECT_EQ(combo.GetText(), L"bob");
-    EXPECT_FALSE(combo.SelectItem(3));   // out of range: no item
+    EXPECT_FALSE(combo.SelectItem(3));  // out of range: no item
     EXPECT_EQ(combo.GetCurSel(), -1);
     EXPECT_TRUE(combo.SelectItem(2));
-    EXPECT_TRUE(combo.RemoveAt(0));      // selection follows its item
+    EXPECT_TRUE(combo.RemoveAt(0));  // selection follows its item
     EXPECT_EQ(combo.GetCurSel(), 1);
     EXPECT_EQ(combo.GetText(), L"carol");
     combo.RemoveAll();
@@ -127,4 +129,4 @@ TEST(Layout, ComboSelectionRules) {
     EXPECT_EQ(combo.GetCurSel(), -1);
 }
 
-} // namespace
+}  // namespace

@@ -40,9 +40,9 @@ TEST(Repaint, EveryKindOfChangeAfterAPaintIsPaintedAgain) {
         {"visibility", [&](int n) { host->Find(L"lbl_brand_foot")->SetVisible(n % 2 == 0); }},
         {"layout request", [&](int) { host->pm().NeedUpdate(); }},
         {"whole window", [&](int) { host->pm().Invalidate(); }},
-        {"window resized",
-         [&](int n) { ::SetWindowPos(hwnd, NULL, 0, 0, 700 + n, 460, SWP_NOMOVE | SWP_NOZORDER); }},
-        {"two changes", [&](int n) {
+        {"window resized", [&](int n) { ::SetWindowPos(hwnd, NULL, 0, 0, 700 + n, 460, SWP_NOMOVE | SWP_NOZORDER); }},
+        {"two changes",
+         [&](int n) {
              host->Find(L"btn_Login")->SetBkColor(0xFF000000 | n);
              host->Find(L"lbl_form_hint")->SetText(std::to_wstring(n).c_str());
          }},
@@ -81,7 +81,7 @@ TEST(Repaint, AFilterThatAnswersThePaintDoesNotSilenceLaterChanges) {
 }
 
 TEST(Repaint, ChangesBeforeTheWindowIsShownArePaintedWhenItIs) {
-    HostWnd* host = CreateHost(L"ConfirmDlg.xml", 0x86C80000);   // not visible
+    HostWnd* host = CreateHost(L"ConfirmDlg.xml", 0x86C80000);  // not visible
     HWND hwnd = host->GetHWND();
     ASSERT_FALSE(::IsWindowVisible(hwnd));
     for (int i = 0; i < 50; ++i) host->pm().NeedUpdate();
@@ -91,7 +91,6 @@ TEST(Repaint, ChangesBeforeTheWindowIsShownArePaintedWhenItIs) {
     EXPECT_FALSE(HasUpdate(hwnd));
     DestroyHost(host);
 }
-
 
 // ---------------------------------------------------------------------------------------------
 // Images: one decoded bitmap per file for the whole process; the drawing options stay per draw.
@@ -140,11 +139,11 @@ TEST(Images, OneDecodePerFileAndMissingOrBrokenFilesDrawNothing) {
         bool decodes;
     } cases[] = {
         {L"newicon/common/logo.png", true},
-        {L"newicon\\common\\logo.png", true},   // either separator: the same file
+        {L"newicon\\common\\logo.png", true},  // either separator: the same file
         {L"newicon/common/no_such.png", false},
         {L"test_broken.png", false},
         {L"test_empty.png", false},
-        {L"newicon/common", false},   // a folder
+        {L"newicon/common", false},  // a folder
     };
     void* logo = host->pm().GetImage(L"newicon/common/logo.png");
     ASSERT_NE(logo, nullptr);

@@ -58,4 +58,4 @@ void DestroyHost(HostWnd* host) {
     delete host;
 }
 
-} // namespace skintest
+}  // namespace skintest

@@ -60,4 +60,4 @@ void SetUpSkinPaths();
 HostWnd* CreateHost(const wchar_t* skin, DWORD style = 0x96C80000, DWORD exStyle = WS_EX_TOPMOST);
 void DestroyHost(HostWnd* host);
 
-} // namespace skintest
+}  // namespace skintest

@@ -15,11 +15,13 @@ namespace {
 class Preview : public WindowImplBase {
 public:
     explicit Preview(std::wstring skin) : skin_(std::move(skin)) {}
+
 protected:
     CDuiString GetSkinFolder() override { return L"res/res"; }
     CDuiString GetSkinFile() override { return skin_.c_str(); }
     LPCTSTR GetWindowClassName() const override { return L"SkinPreview"; }
     void OnFinalMessage(HWND) override { ::PostQuitMessage(0); }
+
 private:
     std::wstring skin_;
 };
@@ -28,7 +30,8 @@ void CALLBACK QuitTimer(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(0); }
 
 void AddSampleTabs(CPaintManagerUI& pm) {
     CHorizontalLayoutUI* strip = static_cast<CHorizontalLayoutUI*>(
-        pm.FindControl(L"ui_hl_urltabs") ? pm.FindControl(L"ui_hl_urltabs")->GetInterface(DUI_CTR_HORIZONTALLAYOUT) : NULL);
+        pm.FindControl(L"ui_hl_urltabs") ? pm.FindControl(L"ui_hl_urltabs")->GetInterface(DUI_CTR_HORIZONTALLAYOUT)
+                                         : NULL);
     if (!strip) return;
     const wchar_t* titles[] = {L"工作台", L"客户管理 - 客户列表", L"短信平台"};
     for (int t = 0; t < 3; ++t) {
@@ -36,13 +39,21 @@ void AddSampleTabs(CPaintManagerUI& pm) {
         CDuiString s;
         if (n > 4) {
             CLabelUI* sp = new CLabelUI;
-            s.Format(L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"", n);
+            s.Format(
+                L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" "
+                L"padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"",
+                n);
             sp->ApplyAttributeList(s);
             strip->Add(sp);
             if (n == 6) sp->SetPadding(RECT{-8, 0, 0, 0});
         }
         COptionUI* tab = new COptionUI;
-        s.Format(L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" \t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" selectedimage=\"newicon/mainfram/bg_header_Click.png\" group=\"ui_grp_webtab\"", strip->GetCount());
+        s.Format(
+            L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" "
+            L"normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" "
+            L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" "
+            L"selectedimage=\"newicon/mainfram/bg_header_Click.png\" group=\"ui_grp_webtab\"",
+            strip->GetCount());
         tab->ApplyAttributeList(s);
         tab->SetTag(t + 1);
         strip->Add(tab);
@@ -50,7 +61,12 @@ void AddSampleTabs(CPaintManagerUI& pm) {
         tab->SetText((CDuiString(L"   ") + titles[t]).GetData());
         if (n >= 6) tab->SetPadding(RECT{-8, 0, 0, 0});
         CButtonUI* close = new CButtonUI;
-        s.Format(L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" normalimage=\"newicon/mainfram/icon_header_close_normal.png\" hotimage=\"newicon/mainfram/icon_header_close_hover.png\" pushedimage=\"newicon/mainfram/icon_header_close_Click.png\"", strip->GetCount());
+        s.Format(
+            L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" "
+            L"normalimage=\"newicon/mainfram/icon_header_close_normal.png\" "
+            L"hotimage=\"newicon/mainfram/icon_header_close_hover.png\" "
+            L"pushedimage=\"newicon/mainfram/icon_header_close_Click.png\"",
+            strip->GetCount());
         close->ApplyAttributeList(s);
         strip->Add(close);
         if (n == 4) close->SetVisible(false);
@@ -74,7 +90,7 @@ void FillLogin(CPaintManagerUI& pm) {
     if (CControlUI* c = pm.FindControl(L"btn_ErrorIcon")) c->SetVisible(true);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -116,8 +132,9 @@ int main(int argc, char** argv) {
         // Opened like the tray menu, at the screen's bottom-right corner: under Wine on a bare
         // X server a popup drawn over another window of the process shows black in screenshots.
         CMenuWnd* menu = new CMenuWnd();
-        menu->Init(NULL, menuSkin.c_str(), POINT{::GetSystemMetrics(SM_CXSCREEN) - 20, ::GetSystemMetrics(SM_CYSCREEN) - 20},
-                   &pm, NULL, eMenuAlignment_Right | eMenuAlignment_Bottom);
+        menu->Init(NULL, menuSkin.c_str(),
+                   POINT{::GetSystemMetrics(SM_CXSCREEN) - 20, ::GetSystemMetrics(SM_CYSCREEN) - 20}, &pm, NULL,
+                   eMenuAlignment_Right | eMenuAlignment_Bottom);
         Testing::PumpMessages();
         RECT mr = {};
         ::GetWindowRect(menu->GetHWND(), &mr);

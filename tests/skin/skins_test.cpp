@@ -16,9 +16,9 @@ struct SkinNames {
 
 const SkinNames kSkins[] = {
     {L"MainWindow.xml",
-     {L"ui_hl_urltabs", L"lbl_splitterbrowser", L"btn_workplatform", L"btn_IMS", L"btn_OA", L"btn_CPA",
-      L"btn_System", L"btn_Personal", L"btn_SMIS", L"BtnMin", L"BtnMax", L"BtnRestore", L"BtnClose",
-      L"BtnSystemMenu", L"Btn_Back", L"Btn_advance", L"Btn_Refresh"}},
+     {L"ui_hl_urltabs", L"lbl_splitterbrowser", L"btn_workplatform", L"btn_IMS", L"btn_OA", L"btn_CPA", L"btn_System",
+      L"btn_Personal", L"btn_SMIS", L"BtnMin", L"BtnMax", L"BtnRestore", L"BtnClose", L"BtnSystemMenu", L"Btn_Back",
+      L"Btn_advance", L"Btn_Refresh"}},
     {L"lm_Login.xml",
      {L"edit_username", L"edit_password", L"combo_username", L"btncombodropdown", L"chk_rememberpassword",
       L"lb_remember", L"chk_autologin", L"lb_autologin", L"btn_Login", L"lbl_ErrMsg", L"btn_ErrorIcon",
@@ -114,14 +114,22 @@ void AddTab(CHorizontalLayoutUI* strip, UINT_PTR browserId) {
     CDuiString s;
     if (n > 4) {
         CLabelUI* splitter = new CLabelUI;
-        s.Format(L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"", n);
+        s.Format(
+            L"name=\"tab_splitter%d\" width=\"3\" height=\"24\" font=\"18\" align=\"left\" textpadding=\"0,0,0,2\" "
+            L"padding=\"0, 0, 0, 0\" text=\"|\" textcolor=\"#FF999999\"",
+            n);
         splitter->ApplyAttributeList(s);
         strip->Add(splitter);
         splitter->SetFixedWidth(3);
         if (n == 6) splitter->SetPadding(RECT{-8, 0, 0, 0});
     }
     COptionUI* tab = new COptionUI;
-    s.Format(L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" \t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" selectedimage=\"newicon/mainfram/bg_header_Click.png\" group=\"ui_grp_webtab\"", strip->GetCount());
+    s.Format(
+        L"align=\"left\" name=\"tab_tab%d\" padding=\"0,0,0,0\" width=\"181\" height=\"24\" "
+        L"normalimage=\"newicon/mainfram/bg_header_normal.png\" hotimage=\"newicon/mainfram/bg_header_hover.png\" "
+        L"\t\t\tpushedimage=\"newicon/mainfram/bg_header_Click.png\" "
+        L"selectedimage=\"newicon/mainfram/bg_header_Click.png\" group=\"ui_grp_webtab\"",
+        strip->GetCount());
     tab->ApplyAttributeList(s);
     tab->SetTag(browserId);
     strip->Add(tab);
@@ -130,7 +138,12 @@ void AddTab(CHorizontalLayoutUI* strip, UINT_PTR browserId) {
     tab->SetFont(16);
     if (n >= 6) tab->SetPadding(RECT{-8, 0, 0, 0});
     CButtonUI* close = new CButtonUI;
-    s.Format(L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" normalimage=\"newicon/mainfram/icon_header_close_normal.png\" hotimage=\"newicon/mainfram/icon_header_close_hover.png\" pushedimage=\"newicon/mainfram/icon_header_close_Click.png\"", strip->GetCount());
+    s.Format(
+        L"padding=\"-25,4,0,4\" name=\"tab_btnclose%d\" width=\"16\" height=\"16\" "
+        L"normalimage=\"newicon/mainfram/icon_header_close_normal.png\" "
+        L"hotimage=\"newicon/mainfram/icon_header_close_hover.png\" "
+        L"pushedimage=\"newicon/mainfram/icon_header_close_Click.png\"",
+        strip->GetCount());
     close->ApplyAttributeList(s);
     strip->Add(close);
     if (n == 4) close->SetVisible(false);
@@ -161,7 +174,7 @@ TEST(Skins, MainWindowHeaderAndTabStripAt100And150) {
     EXPECT_EQ(strip->GetCount(), 4);
     AddTab(strip, 11);
     AddTab(strip, 12);
-    ASSERT_EQ(strip->GetCount(), 9);   // 4 fixed, tab + close, splitter + tab + close
+    ASSERT_EQ(strip->GetCount(), 9);  // 4 fixed, tab + close, splitter + tab + close
     pm.UpdateLayout();
     struct Row {
         const wchar_t* name;
@@ -176,8 +189,8 @@ TEST(Skins, MainWindowHeaderAndTabStripAt100And150) {
         CControlUI* c = host->Find(r.name);
         ASSERT_NE(c, nullptr) << r.name;
         RECT got = c->GetPos();
-        EXPECT_TRUE(EqualRect(&got, &r.rc)) << r.name << ": " << got.left << "," << got.top << "," << got.right << ","
-                                            << got.bottom;
+        EXPECT_TRUE(EqualRect(&got, &r.rc))
+            << r.name << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
     }
     EXPECT_FALSE(host->Find(L"tab_btnclose5")->IsVisible());
 
@@ -191,9 +204,9 @@ TEST(Skins, MainWindowHeaderAndTabStripAt100And150) {
     EXPECT_EQ(tab.bottom - tab.top, 36);
     RECT close = host->Find(L"tab_btnclose8")->GetPos();
     RECT tab7 = host->Find(L"tab_tab7")->GetPos();
-    EXPECT_EQ(close.left, tab7.right - 38);   // -25 at 150 %
+    EXPECT_EQ(close.left, tab7.right - 38);  // -25 at 150 %
     EXPECT_EQ(close.right - close.left, 24);
     DestroyHost(host);
 }
 
-} // namespace
+}  // namespace

@@ -44,7 +44,7 @@ TEST(Window, ShowModalReturnsTheCloseValueAndDisablesTheOwner) {
     };
     ASSERT_NE(dlg->Create(ownerHwnd, L"ConfirmDlg", 0x96C80000, WS_EX_TOPMOST), nullptr);
     dlg->PostMessage(kProbe);
-    UINT ret = dlg->ShowModal();   // the dialog deletes itself when its window goes
+    UINT ret = dlg->ShowModal();  // the dialog deletes itself when its window goes
     EXPECT_EQ(ret, 7u);
     EXPECT_TRUE(destroyed);
     EXPECT_FALSE(ownerEnabledDuringLoop);
@@ -94,7 +94,7 @@ TEST(Window, MissingOrBrokenSkinStillGivesAClosableWindow) {
     std::wstring broken = std::wstring(CPaintManagerUI::GetResourcePath().GetData()) + L"broken_skin_test.xml";
     FILE* f = _wfopen(broken.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
-    fputs("<Window size=\"300,200\"><VerticalLayout><Button name=\"x\"", f);   // truncated
+    fputs("<Window size=\"300,200\"><VerticalLayout><Button name=\"x\"", f);  // truncated
     fclose(f);
     for (const wchar_t* skin : {L"no_such_skin.xml", L"broken_skin_test.xml", L""}) {
         HostWnd* host = CreateHost(skin);
@@ -147,7 +147,7 @@ TEST_F(MenuTest, ChoosingAnItemPostsTheCommandRecord) {
     menu->Init(NULL, L"menu_tray.xml", POINT{800, 600}, &host->pm(), NULL, 0x18);
     ASSERT_NE(Testing::GetOpenMenuWindow(), nullptr);
     RECT rc = OpenMenuRect();
-    EXPECT_EQ(rc.right, 800);    // right|bottom: opens up and to the left of the point
+    EXPECT_EQ(rc.right, 800);  // right|bottom: opens up and to the left of the point
     EXPECT_EQ(rc.bottom, 600);
     EXPECT_GT(rc.bottom - rc.top, 3 * 30);
     ASSERT_TRUE(Testing::ClickMenuItem(L"menu_exit"));
@@ -168,7 +168,7 @@ TEST_F(MenuTest, ForgedMenuCommandsFromOutsideAreDropped) {
     ::PostMessage(host->GetHWND(), WM_MENUCLICK, 0, 0);
     Testing::PumpMessages();
     EXPECT_TRUE(host->menuPicks.empty());
-    host->pm().DeletePtr(&local);   // not a library record: ignored
+    host->pm().DeletePtr(&local);  // not a library record: ignored
     host->pm().DeletePtr(nullptr);
 
     CMenuWnd* menu = new CMenuWnd();
@@ -257,4 +257,4 @@ TEST_F(MenuTest, MissingMenuSkinOpensNothingHarmful) {
     EXPECT_TRUE(host->menuPicks.empty());
 }
 
-} // namespace
+}  // namespace

@@ -1,6 +1,7 @@
 """tools/check_layers.py on small trees made for the test, each with one fault planted, and on this
 repository itself: the check must pass on a tree that keeps the declared order and name each
-planted include."""
+planted include. tools/check_format.py the same way: it passes here and names a file of a client
+folder that is not formatted, while platform/ is left alone."""
 import os
 import subprocess
 import sys
@@ -9,6 +10,7 @@ import unittest
 
 SRC = os.environ.get("QUORVANE_SRC", os.path.join(os.path.dirname(__file__), "..", ".."))
 SCRIPT = os.path.join(SRC, "tools", "check_layers.py")
+FORMAT_SCRIPT = os.path.join(SRC, "tools", "check_format.py")
 
 # A tree that keeps the order: each folder includes the one below it.
 CLEAN = {
@@ -26,14 +28,14 @@ CLEAN = {
 }
 
 
-def run_on(files):
+def run_on(files, script=SCRIPT):
     with tempfile.TemporaryDirectory() as root:
         for rel, text in files.items():
             path = os.path.join(root, rel)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding="utf-8") as f:
                 f.write(text)
-        done = subprocess.run([sys.executable, SCRIPT, root], capture_output=True, text=True, timeout=60)
+        done = subprocess.run([sys.executable, script, root], capture_output=True, text=True, timeout=60)
     return done.returncode, done.stdout
 
 
@@ -74,6 +76,30 @@ class CheckLayersTest(unittest.TestCase):
                 self.assertEqual(code, 1, out)
                 self.assertIn(rel + ":", out)
                 self.assertIn("product code includes", out)
+
+
+class CheckFormatTest(unittest.TestCase):
+    def setUp(self):
+        with open(os.path.join(SRC, ".clang-format"), encoding="utf-8") as f:
+            self.style = f.read()
+        probe = subprocess.run([sys.executable, FORMAT_SCRIPT, SRC], capture_output=True, text=True, timeout=300)
+        if "skipped" in probe.stdout:
+            self.skipTest(probe.stdout.strip())
+        self.repository = probe
+
+    def test_repository_passes_and_a_planted_fault_is_named(self):
+        self.assertEqual(self.repository.returncode, 0, self.repository.stdout)
+        good = "int Twice(int value) { return value * 2; }\n"
+        bad = "int  Twice( int value ){return value*2;}\n"
+        code, out = run_on({".clang-format": self.style, "common/text.cpp": good,
+                            "platform/skin/UIBase.cpp": bad}, FORMAT_SCRIPT)
+        self.assertEqual(code, 0, out)
+        for rel in ("login/settings.cpp", "tests/unit/text_test.cpp"):
+            with self.subTest(rel):
+                code, out = run_on({".clang-format": self.style, "common/text.cpp": good, rel: bad}, FORMAT_SCRIPT)
+                self.assertEqual(code, 1, out)
+                self.assertIn(rel + " differs", out)
+                self.assertNotIn("common/text.cpp", out)
 
 
 if __name__ == "__main__":

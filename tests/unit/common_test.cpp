@@ -15,7 +15,8 @@ namespace {
 
 TEST(TextConversion, RoundTripsChineseThroughEveryEncoding) {
     const std::wstring wide = L"青杉工作台客户端 v1";
-    const std::string utf8 = "\xe9\x9d\x92\xe6\x9d\x89\xe5\xb7\xa5\xe4\xbd\x9c\xe5\x8f\xb0\xe5\xae\xa2\xe6\x88\xb7\xe7\xab\xaf v1";
+    const std::string utf8 =
+        "\xe9\x9d\x92\xe6\x9d\x89\xe5\xb7\xa5\xe4\xbd\x9c\xe5\x8f\xb0\xe5\xae\xa2\xe6\x88\xb7\xe7\xab\xaf v1";
     const std::string gbk = "\xc7\xe0\xc9\xbc\xb9\xa4\xd7\xf7\xcc\xa8\xbf\xcd\xbb\xa7\xb6\xcb v1";
     EXPECT_EQ(utf8, WideToUtf8(wide));
     EXPECT_EQ(wide, Utf8ToWide(utf8));
@@ -40,7 +41,10 @@ TEST(TextConversion, EmptyAndEmbeddedNul) {
 TEST(TextConversion, UnrepresentableCharactersBecomeSubstitutes) {
     // Hangul and an emoji have no code page 936 form: the system's default character appears
     // instead, the text around them survives.
-    const std::string ansi = WideToAnsi(L"a\xD55C" L"b\xD83D\xDE00" L"c");
+    const std::string ansi = WideToAnsi(
+        L"a\xD55C"
+        L"b\xD83D\xDE00"
+        L"c");
     ASSERT_GE(ansi.size(), 4u);
     EXPECT_EQ('a', ansi.front());
     EXPECT_EQ('c', ansi.back());
@@ -59,7 +63,7 @@ TEST(Base64, Rfc4648Vectors) {
     struct Row {
         const char* in;
         const wchar_t* out;
-    } rows[] = {{"f", L"Zg=="},         {"fo", L"Zm8="},         {"foo", L"Zm9v"},
+    } rows[] = {{"f", L"Zg=="},        {"fo", L"Zm8="},        {"foo", L"Zm9v"},
                 {"foob", L"Zm9vYg=="}, {"fooba", L"Zm9vYmE="}, {"foobar", L"Zm9vYmFy"}};
     for (const Row& row : rows) EXPECT_EQ(row.out, B64(row.in)) << row.in;
 }
@@ -152,8 +156,8 @@ TEST(MimeTypes, ExactLookups) {
     std::wstring ext;
     ASSERT_TRUE(table.ExtensionForMimeType(L"image/png", &ext));
     EXPECT_EQ(L"png", ext);
-    ASSERT_TRUE(table.ExtensionForMimeType(
-        L"application/vnd.openxmlformats-officedocument.wordprocessingml.document", &ext));
+    ASSERT_TRUE(
+        table.ExtensionForMimeType(L"application/vnd.openxmlformats-officedocument.wordprocessingml.document", &ext));
     EXPECT_EQ(L"docx", ext);
     ASSERT_TRUE(table.ExtensionForMimeType(L"video/x-sgi-movie", &ext));
     EXPECT_EQ(L"movie", ext);

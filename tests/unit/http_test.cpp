@@ -434,8 +434,8 @@ TEST(RedirectRule, Table) {
         bool post;
         bool follow, nextPost, sameOrigin;
     } rows[] = {
-        {"http://a:80/x", "http://a/y", 307, true, true, true, true},    // default port is the same port
-        {"http://a:80/x", "http://A:80/y", 308, true, true, true, true},  // host letters in any case
+        {"http://a:80/x", "http://a/y", 307, true, true, true, true},        // default port is the same port
+        {"http://a:80/x", "http://A:80/y", 308, true, true, true, true},     // host letters in any case
         {"http://a:80/x", "http://b:80/y", 307, true, false, true, false},   // the body would go elsewhere
         {"http://a:80/x", "http://a:81/y", 308, true, false, true, false},   // another port is another origin
         {"http://a:80/x", "https://a/y", 307, true, false, true, false},     // and so is another scheme
@@ -462,9 +462,10 @@ TEST(ResolveLocation, Table) {
         const char* location;
         const char* resolved;
     } rows[] = {
-        {"http://o/x", "http://o/x"},     {"HTTPS://o/x", "https://o/x"},      {"//o/x", "http://o/x"},
-        {"/x?y=1", "http://h:80/x?y=1"}, {"c", "http://h:80/a/c"},            {"?z", "http://h:80/a/b?z"},
-        {"/x#frag", "http://h:80/x"},    {"bad\r\nX: 1", ""},
+        {"http://o/x", "http://o/x"}, {"HTTPS://o/x", "https://o/x"},
+        {"//o/x", "http://o/x"},      {"/x?y=1", "http://h:80/x?y=1"},
+        {"c", "http://h:80/a/c"},     {"?z", "http://h:80/a/b?z"},
+        {"/x#frag", "http://h:80/x"}, {"bad\r\nX: 1", ""},
     };
     for (const Row& row : rows) EXPECT_EQ(row.resolved, ResolveLocation(base, row.location)) << row.location;
     EXPECT_EQ("http://h:80/", ResolveLocation("http://h:80", "/"));
@@ -501,11 +502,9 @@ TEST(HttpRequest, RedirectTargetsAndOrigins) {
         std::string reply;
         int32_t error;
     } rows[] = {
-        {"/long/3000", "here", 0},
-        {"/long/4000", "here", 0},
-        {"/long/9000", "", RedirectRefused},
-        {"/away307", "", RedirectRefused},  // the POST body stays at home
-        {"/away302", "elsewhere", 0},       // as a GET, without the caller's headers
+        {"/long/3000", "here", 0},           {"/long/4000", "here", 0},
+        {"/long/9000", "", RedirectRefused}, {"/away307", "", RedirectRefused},  // the POST body stays at home
+        {"/away302", "elsewhere", 0},  // as a GET, without the caller's headers
     };
     for (const Row& row : rows) {
         HttpInterface http(HttpFlavor::Updater());
@@ -598,8 +597,8 @@ TEST(HttpDownload, SteadySlowLinksPassTricklesStall) {
     for (const Row& row : rows) {
         const Row copy = row;
         server.SetResponder([copy](SOCKET s, const RecordedRequest&) {
-            RawHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                          std::to_string(copy.piece * copy.pieces) + "\r\n\r\n");
+            RawHttpServer::SendAll(
+                s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(copy.piece * copy.pieces) + "\r\n\r\n");
             for (int i = 0; i < copy.pieces; ++i) {
                 Sleep(copy.pauseMs);
                 RawHttpServer::SendAll(s, std::string(copy.piece, 'd'));
@@ -627,8 +626,8 @@ TEST(HttpDownload, SizeCapAnnouncedOrReceived) {
         size_t stored;  // at most
     } rows[] = {
         {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body, 200000, true, 200000},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body, 199999, false, 0},  // refused up front
-        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body, 100000, false, 100000},  // as it passes
+        {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body, 199999, false, 0},         // refused up front
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body, 100000, false, 100000},         // as it passes
         {"HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body, 1u << 20, false, 200000},  // cut short
     };
     for (const Row& row : rows) {

@@ -81,9 +81,8 @@ const wchar_t* kCommandLine =
 
 std::string Reply(const std::string& isNormal, const std::string& isMust, const std::string& text = "\"notes\"",
                   const std::string& version = "2.0.0.1") {
-    return "{\"status\":20000,\"result\":{\"is_normal\":" + isNormal + ",\"is_must\":" + isMust +
-           ",\"text\":" + text + ",\"url\":\"http://h/p/ABCDEF0123456789abcdef0123456789.exe\",\"version\":\"" +
-           version + "\"}}";
+    return "{\"status\":20000,\"result\":{\"is_normal\":" + isNormal + ",\"is_must\":" + isMust + ",\"text\":" + text +
+           ",\"url\":\"http://h/p/ABCDEF0123456789abcdef0123456789.exe\",\"version\":\"" + version + "\"}}";
 }
 
 int RunFlow(FakeHost& host, const std::wstring& commandLine = kCommandLine) {
@@ -114,13 +113,13 @@ TEST(UpdateFlow, CommandLineChecks) {
         {L"{\"url\":\"u\",\"postdata\":{},\"header\":{},\"MainHwnd\":1}", L"postdata中没有版本号version", L"提示"},
         {L"{\"url\":\"u\",\"postdata\":{\"version\":null},\"header\":{},\"MainHwnd\":1}",
          L"postdata中没有版本号version", L"提示"},
-        {L"{\"url\":\"u\",\"postdata\":{\"version\":1.0},\"header\":{},\"MainHwnd\":1}",
-         L"postdata中没有版本号version", L"提示"},
+        {L"{\"url\":\"u\",\"postdata\":{\"version\":1.0},\"header\":{},\"MainHwnd\":1}", L"postdata中没有版本号version",
+         L"提示"},
         // Line breaks would smuggle header lines into the query.
         {L"{\"url\":\"http://h/q\\r\\nX-Evil: 1\",\"postdata\":{\"version\":\"1\"},\"header\":{},\"MainHwnd\":1}",
          L"缺少url", L"提示"},
-        {L"{\"url\":\"http://h/q\\n\",\"postdata\":{\"version\":\"1\"},\"header\":{},\"MainHwnd\":1}",
-         L"缺少url", L"提示"},
+        {L"{\"url\":\"http://h/q\\n\",\"postdata\":{\"version\":\"1\"},\"header\":{},\"MainHwnd\":1}", L"缺少url",
+         L"提示"},
         {L"{\"url\":\"u\",\"postdata\":{\"version\":\"1\"},\"header\":{\"Accept-Point\":\"a\\r\\nX-Evil: 1\"},"
          L"\"MainHwnd\":1}",
          L"缺少header", L"提示"},
@@ -154,8 +153,8 @@ TEST(UpdateFlow, VersionFileStandsInForTheInstalledVersion) {
         host.files.insert(kV);
         host.declined = declined;
         RunFlow(host);
-        EXPECT_EQ("{\n   \"type\" : \"quorvane_client\",\n   \"version\" : \"" + std::string(declined, declined + wcslen(declined)) +
-                      "\"\n}\n",
+        EXPECT_EQ("{\n   \"type\" : \"quorvane_client\",\n   \"version\" : \"" +
+                      std::string(declined, declined + wcslen(declined)) + "\"\n}\n",
                   host.postedBody);
     }
 }
@@ -196,7 +195,8 @@ TEST(UpdateFlow, ClientDocumentWithQuotesAndBackslashesIsRead) {
     for (const std::wstring base : {L"http://127.0.0.1:9/a\"b", L"http://127.0.0.1:9/a\\b"}) {
         FakeHost host;
         host.response = "{\"status\":40000}";
-        std::wstring line = UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<intptr_t>(0x10)), base, L"ap", L"1.0");
+        std::wstring line =
+            UpdaterCommandLine(reinterpret_cast<HWND>(static_cast<intptr_t>(0x10)), base, L"ap", L"1.0");
         EXPECT_EQ(1, RunFlow(host, line));
         EXPECT_TRUE(host.messages.empty());
         EXPECT_EQ(1, host.posts);
@@ -228,7 +228,8 @@ TEST(UpdateFlow, ResponseChecks) {
         {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\"}}", -1, L"缺少url字段"},
         {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\",\"url\":\"u\"}}", -1,
          L"返回数据缺少version字段"},
-        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\",\"url\":\"u\",\"version\":2}}",
+        {"{\"status\":20000,\"result\":{\"is_normal\":\"1\",\"is_must\":\"1\",\"text\":\"\",\"url\":\"u\",\"version\":"
+         "2}}",
          -1, L"返回数据缺少version字段"},
         {std::string(5000, '[') + std::string(5000, ']'), 1, nullptr},
     };

@@ -22,13 +22,13 @@ TEST(InstallerNameFromUrl, Table) {
         const char* name;
     } rows[] = {
         {"http://h/pkg/0123456789abcdef0123456789abcdef.exe", "0123456789abcdef0123456789abcdef"},
-        {"http://h/pkg/ABCDEF.exe?x=1", "ABCDEF"},            // the query is no part of the name
-        {"http://h/pkg/abc.exe?v=1.2&p=/a/b.c", "abc"},       // nor are dots and slashes in it
-        {"http://h/pkg/abc.exe#part.2/x", "abc"},             // nor a fragment
+        {"http://h/pkg/ABCDEF.exe?x=1", "ABCDEF"},       // the query is no part of the name
+        {"http://h/pkg/abc.exe?v=1.2&p=/a/b.c", "abc"},  // nor are dots and slashes in it
+        {"http://h/pkg/abc.exe#part.2/x", "abc"},        // nor a fragment
         {"http://h/pkg/abc?sig=x.y", "abc"},
-        {"http://h.example/pkg/abcdef", "abcdef"},      // the last "." before the last "/"
-        {"abcdef.exe", "abcdef"},                       // no "/"
-        {"abcdef", "abcdef"},                           // neither
+        {"http://h.example/pkg/abcdef", "abcdef"},  // the last "." before the last "/"
+        {"abcdef.exe", "abcdef"},                   // no "/"
+        {"abcdef", "abcdef"},                       // neither
         {"http://h/pkg/", ""},
         {"http://h/pkg/.exe", ""},
         {"", ""},

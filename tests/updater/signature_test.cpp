@@ -78,13 +78,13 @@ TEST(Signature, Base64Text) {
     nonzeroTail[85] = 'B';  // "iA==" holds the last byte; "iB==" sets one of the unused bits
     const std::string rows[] = {
         "",
-        good.substr(0, 86),                  // padding missing
-        good.substr(0, 87),                  // one "=" short
-        good + "=",                          // too long
-        good.substr(0, 84),                  // 63 bytes
+        good.substr(0, 86),                          // padding missing
+        good.substr(0, 87),                          // one "=" short
+        good + "=",                                  // too long
+        good.substr(0, 84),                          // 63 bytes
         good.substr(0, 40) + " " + good.substr(41),  // blank inside
         good.substr(0, 10) + "-" + good.substr(11),  // URL-safe alphabet
-        good.substr(0, 86) + "A=",           // "=" must close the text
+        good.substr(0, 86) + "A=",                   // "=" must close the text
         nonzeroTail,
         "not a signature",
     };

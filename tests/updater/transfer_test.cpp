@@ -124,8 +124,8 @@ TEST_F(TempDir, NothingTouchesTheTargetOnceFetchPackageHasReturned) {
         UpdaterPaths paths(dir_);
         Cancelling progress;
         const std::string url = server.Url("/pkg/x.exe");
-        const FetchResult result = FetchPackage(paths, std::wstring(url.begin(), url.end()), "",
-                                                cancel ? &progress : nullptr);
+        const FetchResult result =
+            FetchPackage(paths, std::wstring(url.begin(), url.end()), "", cancel ? &progress : nullptr);
         EXPECT_EQ(cancel ? FetchResult::Cancelled : FetchResult::DownloadFailed, result);
         const std::wstring target = paths.DownloadTarget();
         HANDLE alone = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
