@@ -12,6 +12,7 @@
 #include "common/md5.h"
 #include "common/text.h"
 #include "net/http_interface.h"
+#include "updater/background_sha256.h"
 #include "updater/transfer.h"
 
 const std::wstring& UpdaterPaths::Dir() {
@@ -42,17 +43,21 @@ std::string InstallerNameFromUrl(const std::string& address) {
 namespace {
 
 // Keeps a download's blocks in the file, hashing each one as it is written (the HTTP layer
-// receives the next block meanwhile), and passes the progress on. A short write (disk full)
+// receives the next block meanwhile; the SHA-256, when wanted, is taken on a thread of its own),
+// and passes the progress on. A short write (disk full)
 // would only surface later as a digest mismatch that also throws away a good installer from
 // an earlier run, so it fails the download; the digest takes exactly the bytes written.
 class FileWriter : public DownloadWriter {
 public:
-    FileWriter(HANDLE file, Md5* md5, DownloadProgress* progress, std::atomic<unsigned long long>* counter)
-        : file_(file), md5_(md5), progress_(progress), counter_(counter) {}
+    FileWriter(HANDLE file, Md5* md5, BackgroundSha256* sha, DownloadProgress* progress,
+               std::atomic<unsigned long long>* counter)
+        : file_(file), md5_(md5), sha_(sha), progress_(progress), counter_(counter) {}
 
     bool Write(const char* data, size_t size) override {
         DWORD written = 0;
         if (!WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) || written != size) return false;
+        // Should the SHA-256 thread fail, the check reads the file again instead.
+        if (sha_ && !sha_->Add(data, size)) sha_ = nullptr;
         if (md5_) md5_->Update(data, size);
         if (counter_) *counter_ += size;
         return true;
@@ -61,10 +66,13 @@ public:
         return !progress_ || progress_->OnProgress(received, total);
     }
     bool Cancelled() const override { return progress_ && progress_->Cancelled(); }
+    // The SHA-256 thread was given every block.
+    bool ShaKept() const { return sha_ != nullptr; }
 
 private:
     HANDLE file_;
     Md5* md5_;
+    BackgroundSha256* sha_;
     DownloadProgress* progress_;
     std::atomic<unsigned long long>* counter_;
 };
@@ -113,13 +121,16 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     }
     if (!file) return false;
     Md5 md5;
-    FileWriter writer(file.get(), alone ? &md5 : nullptr, progress, counter);
+    std::unique_ptr<BackgroundSha256> sha;
+    if (alone && held->wantSha256) sha = std::make_unique<BackgroundSha256>();
+    FileWriter writer(file.get(), alone ? &md5 : nullptr, sha.get(), progress, counter);
     HttpInterface http(HttpFlavor::Updater());
     // An installer larger than the cap, or than the drive can take, is refused like a failed
     // download: before the body when its length is announced, otherwise as it passes the limit.
     const bool ok = http.Download(WideToUtf8(url), writer, InstallerSizeLimit(target), kDownloadFlags);
     if (ok && alone) {
         held->md5 = md5.HexDigest();
+        held->hasSha256 = sha && writer.ShaKept() && sha->Finish(held->sha256);
         held->file = std::move(file);
     }
     file.reset();
@@ -179,6 +190,7 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
     const std::wstring target = paths.DownloadTarget();
     // Shared with the worker, which may outlive this call after a stall or a Cancel.
     auto held = std::make_shared<HeldDownload>();
+    held->wantSha256 = signature != nullptr;
     const bool downloaded = DownloadWithStallLimit(
         [url, target, held](DownloadProgress* relay, std::atomic<unsigned long long>* counter) {
             return DownloadToFile(url, target, relay, counter, held.get());
@@ -198,8 +210,10 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
     // to it: from its creation until now the download's handle has admitted no other writer,
     // and it stays open until the checks are done. Without such a handle the file is read again.
     bool digestHolds = false;
+    bool sha256Holds = false;  // held->sha256 vouches for the file as well
     if (held->file && RenameHeldFile(held->file.get(), installer)) {
         digestHolds = DigestMatches(expectedDigest, held->md5);
+        sha256Holds = held->hasSha256;
     } else {
         held->file.reset();
         MoveFileExW(target.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -208,7 +222,7 @@ FetchResult FetchPackage(UpdaterPaths& paths, const std::wstring& url, const std
     FetchResult result = FetchResult::Ready;
     if (!digestHolds) {
         result = FetchResult::CheckFailed;
-    } else if (signature && !signature->Verifies(installer)) {
+    } else if (signature && !(sha256Holds ? signature->VerifiesDigest(held->sha256) : signature->Verifies(installer))) {
         result = FetchResult::SignatureWrong;
     }
     held->file.reset();

@@ -41,11 +41,14 @@ constexpr unsigned long long kFreeSpaceMargin = 64ull << 20;
 // The size a download into `target` may reach: the cap, or the room on its drive.
 unsigned long long InstallerSizeLimit(const std::wstring& target);
 
-// What a download can hand to the check: the file, still open, and the MD5 digest of exactly
-// the bytes written through that handle. The handle admits no other writer (see DownloadToFile).
+// What a download can hand to the check: the file, still open, and the digests of exactly the
+// bytes written through that handle. The handle admits no other writer (see DownloadToFile).
 struct HeldDownload {
+    bool wantSha256 = false;  // asked for by the caller: the SHA-256 is taken as well
     qv::unique_hfile file;
     std::string md5;  // lower-case hex
+    bool hasSha256 = false;
+    Sha256Digest sha256{};
 };
 
 // Stores the body found at `url` in `target` (truncated first). False on any failure,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "updater/sha256_instructions.h"
 
 namespace {
 
@@ -88,23 +89,64 @@ bool SignatureFromBase64(const std::string& text, RawSignature& signature) {
     return true;
 }
 
+struct Sha256Stream::Handles {
+    std::unique_ptr<ShaInstructionsSha256> instructions;
+    unique_alg algorithm;
+    unique_hash hash;
+};
+
+Sha256Stream::Sha256Stream(Engine engine) : handles_(std::make_unique<Handles>()) {
+    static const bool haveInstructions = CpuHasShaInstructions();
+    if (engine == Engine::Fastest && haveInstructions) {
+        handles_->instructions = std::make_unique<ShaInstructionsSha256>();
+        return;
+    }
+    failed_ = !Succeeded(BCryptOpenAlgorithmProvider(handles_->algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
+              !Succeeded(BCryptCreateHash(handles_->algorithm.get(), handles_->hash.put(), nullptr, 0, nullptr, 0, 0));
+}
+
+Sha256Stream::~Sha256Stream() = default;
+
+bool Sha256Stream::Update(const void* data, size_t size) {
+    // CNG takes a non-const buffer but only reads it; one call takes at most a ULONG.
+    if (handles_->instructions) {
+        if (!failed_) handles_->instructions->Update(data, size);
+        return !failed_;
+    }
+    auto* bytes = static_cast<unsigned char*>(const_cast<void*>(data));
+    while (!failed_ && size > 0) {
+        const ULONG piece = static_cast<ULONG>(std::min<size_t>(size, 1u << 30));
+        failed_ = !Succeeded(BCryptHashData(handles_->hash.get(), bytes, piece, 0));
+        bytes += piece;
+        size -= piece;
+    }
+    return !failed_;
+}
+
+bool Sha256Stream::Finish(Sha256Digest& digest) {
+    if (failed_) return false;
+    failed_ = true;  // spent
+    if (handles_->instructions) {
+        digest = handles_->instructions->Finish();
+        return true;
+    }
+    return Succeeded(BCryptFinishHash(handles_->hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+}
+
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest) {
     qv::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
-    unique_alg algorithm;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return false;
-    unique_hash hash;
-    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
+    Sha256Stream sha;
     std::vector<unsigned char> block(256 * 1024);
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return false;
         if (read == 0) break;
-        if (!Succeeded(BCryptHashData(hash.get(), block.data(), read, 0))) return false;
+        if (!sha.Update(block.data(), read)) return false;
     }
-    return Succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+    return sha.Finish(digest);
 }
 
 bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, const RawSignature& signature) {
@@ -143,15 +185,8 @@ std::string OfferSigningText(const std::string& version, const Sha256Digest& ins
 namespace {
 
 bool Sha256OfBytes(const std::string& bytes, Sha256Digest& digest) {
-    unique_alg algorithm;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return false;
-    unique_hash hash;
-    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) return false;
-    std::vector<unsigned char> copy(bytes.begin(), bytes.end());  // CNG takes a non-const buffer
-    if (!copy.empty() && !Succeeded(BCryptHashData(hash.get(), copy.data(), static_cast<ULONG>(copy.size()), 0))) {
-        return false;
-    }
-    return Succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+    Sha256Stream sha;
+    return sha.Update(bytes.data(), bytes.size()) && sha.Finish(digest);
 }
 
 }  // namespace
@@ -160,8 +195,13 @@ InstallerSignature::InstallerSignature(const PublicKey& key, const std::string& 
     : key_(key), version_(std::move(version)), wellFormed_(SignatureFromBase64(base64, signature_)) {}
 
 bool InstallerSignature::Verifies(const std::wstring& path) const {
+    Sha256Digest installer{};
+    return wellFormed_ && Sha256OfFile(path, installer) && VerifiesDigest(installer);
+}
+
+bool InstallerSignature::VerifiesDigest(const Sha256Digest& installer) const {
     if (!wellFormed_) return false;
-    Sha256Digest installer{}, signedText{};
-    return Sha256OfFile(path, installer) && Sha256OfBytes(OfferSigningText(version_, installer), signedText) &&
+    Sha256Digest signedText{};
+    return Sha256OfBytes(OfferSigningText(version_, installer), signedText) &&
            VerifyDigestSignature(key_, signedText, signature_);
 }

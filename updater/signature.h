@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
 
 using PublicKey = std::array<unsigned char, 64>;     // X || Y of the uncompressed point
@@ -26,6 +27,28 @@ bool SignatureFromBase64(const std::string& text, RawSignature& signature);
 
 // SHA-256 of a whole file, read in large blocks. False when the file cannot be read.
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest);
+
+// SHA-256 taken piece by piece, for bytes that pass by once (a download being written): on the
+// processor's SHA instructions where it has them (see updater/sha256_instructions.h), otherwise,
+// or when asked for `System`, with CNG.
+class Sha256Stream {
+public:
+    enum class Engine { Fastest, System };
+    explicit Sha256Stream(Engine engine = Engine::Fastest);
+    ~Sha256Stream();
+    Sha256Stream(const Sha256Stream&) = delete;
+    Sha256Stream& operator=(const Sha256Stream&) = delete;
+
+    // False once anything failed (also when the system's provider could not be opened).
+    bool Update(const void* data, size_t size);
+    // The digest of everything given; false when a step failed. The stream is spent after it.
+    bool Finish(Sha256Digest& digest);
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+    bool failed_ = false;
+};
 
 // True only when the signature verifies for the digest under the key.
 bool VerifyDigestSignature(const PublicKey& key, const Sha256Digest& digest, const RawSignature& signature);
@@ -44,6 +67,9 @@ public:
     bool WellFormed() const { return wellFormed_; }
     // The file at `path` is the installer the publisher signed for this version.
     bool Verifies(const std::wstring& path) const;
+    // The same for an installer whose SHA-256 digest was taken while it was written, by a
+    // writer that admitted no other one to the file.
+    bool VerifiesDigest(const Sha256Digest& installer) const;
 
 private:
     PublicKey key_;

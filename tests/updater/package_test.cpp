@@ -256,6 +256,18 @@ TEST(FetchPackage, SignatureChecks) {
     EXPECT_EQ(FetchResult::CheckFailed, FetchPackage(paths, url, DigestOf(body + "x"), nullptr, &wrong));
     EXPECT_EQ(FetchResult::Ready, FetchPackage(paths, url, DigestOf(body)));
     EXPECT_EQ(body, ReadWhole(paths.Installer()));
+
+    // The bytes that signature was made for (signature_test.cpp), checked through the SHA-256
+    // taken while they were written: it holds for its own version only.
+    const std::string signedBody = "quorvane installer";
+    server.SetResponse(200, "", signedBody);
+    const std::string signedNarrow = server.Url("/pkg/" + DigestOf(signedBody) + ".exe");
+    const std::wstring signedUrl(signedNarrow.begin(), signedNarrow.end());
+    const InstallerSignature good(key, kForeignSignature, "2.0.0.1");
+    EXPECT_EQ(FetchResult::Ready, FetchPackage(paths, signedUrl, DigestOf(signedBody), nullptr, &good));
+    EXPECT_EQ(signedBody, ReadWhole(paths.Installer()));
+    EXPECT_EQ(FetchResult::SignatureWrong, FetchPackage(paths, signedUrl, DigestOf(signedBody), nullptr, &wrong));
+    EXPECT_EQ("<missing>", ReadWhole(paths.Installer()));
 }
 
 // An installer left from an earlier run is started only while it is the one the current offer

@@ -1,5 +1,6 @@
 // Offer signatures: the text forms of key and signature, the signed text, and CNG's verdict on
-// signatures made by openssl for a known message and a known offer.
+// signatures made by openssl for a known message and a known offer; the SHA-256 streams (the
+// processor's instructions against CNG) and the download's background hasher.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,6 +8,7 @@
 #include <cctype>
 #include <string>
 
+#include "updater/background_sha256.h"
 #include "updater/signature.h"
 
 namespace {
@@ -167,3 +169,109 @@ TEST(Signature, Sha256OfLargeFileSpansBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Hex(const Sha256Digest& digest) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+// The digest of `bytes` given to a stream in pieces of `piece` bytes (0: all at once).
+std::string StreamDigest(Sha256Stream::Engine engine, const std::string& bytes, size_t piece) {
+    Sha256Stream sha(engine);
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t size = piece ? std::min(piece, bytes.size() - at) : bytes.size();
+        EXPECT_TRUE(sha.Update(bytes.data() + at, size));
+        at += size;
+    }
+    Sha256Digest digest{};
+    EXPECT_TRUE(sha.Finish(digest));
+    Sha256Digest again{};
+    EXPECT_FALSE(sha.Finish(again)) << "a stream is spent after Finish";
+    return Hex(digest);
+}
+
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    unsigned value = 12345;
+    for (char& c : bytes) {
+        value = value * 1103515245u + 12345u;
+        c = static_cast<char>(value >> 16);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// Published values, on the processor's instructions where it has them and on CNG.
+TEST(Sha256Stream, PublishedValues) {
+    const struct {
+        std::string input;
+        const char* digest;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (auto engine : {Sha256Stream::Engine::Fastest, Sha256Stream::Engine::System}) {
+        for (const auto& row : rows) {
+            EXPECT_EQ(StreamDigest(engine, row.input, 0), row.digest) << row.input.size() << " bytes";
+            EXPECT_EQ(StreamDigest(engine, row.input, 7), row.digest) << row.input.size() << " bytes in 7s";
+        }
+    }
+}
+
+// Every length around the block and padding edges, and pieces that straddle blocks, give the
+// system's digest.
+TEST(Sha256Stream, AgreesWithTheSystemAcrossLengthsAndPieces) {
+    const std::string bytes = Pattern(4096 + 77);
+    for (size_t size = 0; size <= 300; ++size) {
+        const std::string part = bytes.substr(0, size);
+        ASSERT_EQ(StreamDigest(Sha256Stream::Engine::Fastest, part, 0),
+                  StreamDigest(Sha256Stream::Engine::System, part, 0))
+            << size << " bytes";
+    }
+    const std::string system = StreamDigest(Sha256Stream::Engine::System, bytes, 0);
+    for (size_t piece : {1, 3, 55, 56, 63, 64, 65, 127, 1000}) {
+        EXPECT_EQ(StreamDigest(Sha256Stream::Engine::Fastest, bytes, piece), system) << "pieces of " << piece;
+    }
+}
+
+TEST(BackgroundSha256, DigestOfEverythingAddedInOrder) {
+    // More than the queue holds, in blocks of a download's sizes, one larger than the queue.
+    std::string bytes = Pattern(3 * BackgroundSha256::kMaxQueuedBytes + 1234);
+    const size_t pieces[] = {1, 4096, 65536, 524288, BackgroundSha256::kMaxQueuedBytes + 5};
+    BackgroundSha256 sha;
+    size_t at = 0;
+    for (int i = 0; at < bytes.size(); ++i) {
+        const size_t size = std::min(pieces[i % 5], bytes.size() - at);
+        ASSERT_TRUE(sha.Add(bytes.data() + at, size));
+        at += size;
+    }
+    Sha256Digest digest{};
+    ASSERT_TRUE(sha.Finish(digest));
+    EXPECT_EQ(Hex(digest), StreamDigest(Sha256Stream::Engine::System, bytes, 0));
+    EXPECT_FALSE(sha.Add("x", 1)) << "nothing is added after Finish";
+    EXPECT_FALSE(sha.Finish(digest)) << "Finish is once";
+}
+
+TEST(BackgroundSha256, EmptyAndAbandoned) {
+    {
+        BackgroundSha256 sha;
+        Sha256Digest digest{};
+        ASSERT_TRUE(sha.Finish(digest));
+        EXPECT_EQ(Hex(digest), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    }
+    // A download that fails halfway leaves blocks queued; the hasher still ends at once.
+    const std::string bytes = Pattern(BackgroundSha256::kMaxQueuedBytes);
+    BackgroundSha256 sha;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(sha.Add(bytes.data(), bytes.size()));
+}
