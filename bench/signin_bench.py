@@ -56,10 +56,14 @@ def main():
         plain = tool(options.bin, "steps-plain", login_url, str(options.runs * 3))
 
         probe = client_startup.build_probe(work)
-        exe, password = client_startup.prepare_client(options.bin, work, platform.base_url)
+        # Only the test build writes the marks; the shipped program reads no environment.
+        exe, password = client_startup.prepare_client(options.bin, work, platform.base_url, "quorvane_testwaits.exe")
         marks = {}
         for _ in range(options.runs):
             client_startup.measure(probe, "PXJMainFrame", exe, marks=marks)
+        if not marks.get("login-attempt") or not marks.get("main-window-shown"):
+            print("the client wrote no sign-in marks (marks: %s)" % (", ".join(sorted(marks)) or "none"))
+            return 1
         signin = [shown - attempt for attempt, shown in zip(marks["login-attempt"], marks["main-window-shown"])]
         first_tab = platform.base_url + "/clientlogin?username=demo&&password=%s&&platform=1" % password
         curl_signin = statistics.median(curl_ms(*post) + curl_ms(first_tab) for _ in range(options.runs))
@@ -84,4 +88,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
