@@ -46,7 +46,7 @@ CompressBlocks(uint32_t state[8], const unsigned char* data, size_t blocks) {
             if (g < 4) {
                 words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byteSwap);
             }
-            __m128i msg = _mm_add_epi32(words, _mm_load_si128(reinterpret_cast<const __m128i*>(&kRound[4 * g])));
+            __m128i msg = _mm_add_epi32(words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * g])));
             state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
             if (g >= 3 && g <= 14) {
                 __m128i& next = w[(g + 1) & 3];
