@@ -61,20 +61,20 @@ void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoL
 
 void LoginDlg::InitWindow() {
     TimelineMark("login-skin-built");
-    errorLabel_ = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
-    errorIcon_ = m_PaintManager.FindControl(L"btn_ErrorIcon");
-    passwordEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
-    userNameEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_username", DUI_CTR_EDIT);
+    errorLabel_ = FindAs<CLabelUI>(Skin(), L"lbl_ErrMsg", DUI_CTR_LABEL);
+    errorIcon_ = Skin().FindControl(L"btn_ErrorIcon");
+    passwordEdit_ = FindAs<CEditUI>(Skin(), L"edit_password", DUI_CTR_EDIT);
+    userNameEdit_ = FindAs<CEditUI>(Skin(), L"edit_username", DUI_CTR_EDIT);
     // The skin may set a smaller limit; no skin may allow more.
     for (CEditUI* edit : {userNameEdit_, passwordEdit_}) {
         if (edit && (edit->GetMaxChar() == 0 || edit->GetMaxChar() > kMaxCredentialChars)) {
             edit->SetMaxChar(static_cast<UINT>(kMaxCredentialChars));
         }
     }
-    autoLoginBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_autologin", DUI_CTR_CHECKBOX);
-    rememberBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_rememberpassword", DUI_CTR_CHECKBOX);
-    loginButton_ = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
-    userNameCombo_ = FindAs<CComboUI>(m_PaintManager, L"combo_username", DUI_CTR_COMBO);
+    autoLoginBox_ = FindAs<CCheckBoxUI>(Skin(), L"chk_autologin", DUI_CTR_CHECKBOX);
+    rememberBox_ = FindAs<CCheckBoxUI>(Skin(), L"chk_rememberpassword", DUI_CTR_CHECKBOX);
+    loginButton_ = FindAs<CButtonUI>(Skin(), L"btn_Login", DUI_CTR_BUTTON);
+    userNameCombo_ = FindAs<CComboUI>(Skin(), L"combo_username", DUI_CTR_COMBO);
 
     fields_.serverBaseUrl = MainConfig(appDir_).ServerUrl();
 

@@ -49,7 +49,6 @@ public:
 
     bool LoginInProgress() const { return loginInProgress_; }
     const std::wstring& EncodedPassword() const { return encodedPassword_; }
-    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
 
 protected:
     LPCTSTR GetWindowClassName() const override { return L"LoginDlg"; }

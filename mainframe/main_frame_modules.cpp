@@ -42,9 +42,9 @@ void MainFrameWnd::OpenClientLogin() { OpenInNewTab(ClientLoginAddress(serverBas
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
     SelectTab(tabs::kFirstTabButton);
-    int id = tabs_.IdAt(tabs::kFirstTabButton);
+    const int id = tabs_.FirstId();
     ClientHandler::Instance()->LoadUrlInBrowser(id, url);
-    currentTabId_ = id;
+    tabs_.SetCurrent(id);
     LayoutBrowser(id);
 }
 

@@ -9,6 +9,7 @@
 
 #include "login/login_request.h"
 #include "mainframe/page_script.h"
+#include "mainframe/tab_logic.h"
 #include "mainframe/tab_strip.h"
 #include "mainframe/tray_icon.h"
 #include "ui/skinned_window.h"
@@ -56,11 +57,10 @@ public:
     void ShowConfirmDlg();
 
     // State, for the window's own users and tests.
-    int currentTab() const { return currentTabId_; }
-    int previousTab() const { return previousTabId_; }
+    int currentTab() const { return tabs_.Current(); }
+    int previousTab() const { return tabs_.Previous(); }
     int ShowState() const { return showState_; }
-    DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs_.Layout(); }
-    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
+    DuiLib::CHorizontalLayoutUI* TabLayout() const { return strip_.Layout(); }
     const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons_; }
     const TrayIcon* Tray() const { return trayIcon_.get(); }
 
@@ -85,13 +85,12 @@ private:
     void OnTabClicked(DuiLib::CControlUI* tab);
     void SetCaptionButtons(bool maximized);
     void FindModuleButtons();
-    DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
+    DuiLib::CControlUI* Find(const wchar_t* name) { return Skin().FindControl(name); }
 
     std::wstring exePath_;
     std::wstring exeDir_;
-    TabStrip tabs_;
-    int currentTabId_ = -1;
-    int previousTabId_ = -1;
+    TabModel tabs_;   // ids, order and selection of the tabs
+    TabStrip strip_;  // their items in the skin
     std::vector<DuiLib::CControlUI*> moduleButtons_;
     DuiLib::CControlUI* browserMarker_ = nullptr;
     int showState_ = 3;

@@ -64,7 +64,7 @@ void RunPendingScript() {
     if (d.hwnd) {
         auto* window = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(d.hwnd, GWLP_USERDATA));
         d.dlg = static_cast<LoginDlg*>(window);
-        d.pm = &d.dlg->PaintManager();
+        d.pm = &d.dlg->Skin();
     }
     script(d);
     if (::IsWindow(d.hwnd)) ::PostMessageW(d.hwnd, WM_CLOSE, kLeftOpen, 0);
