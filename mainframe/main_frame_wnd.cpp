@@ -6,7 +6,7 @@
 #include "common/timeline.h"
 #include "common/trace.h"
 #include "include/cef_request_context.h"
-#include "login/settings.h"
+#include "login/client_settings.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
@@ -60,35 +60,37 @@ CTabLayoutUI* AsTabLayout(CControlUI* control) {
 
 MainFrameWnd::MainFrameWnd() = default;
 
-MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
+MainFrameWnd::~MainFrameWnd() {
+    // The handler reads the server address from here; it must not outlive these fields.
+    ClientHandler::Instance()->ForgetServerAddress(&login_.serverBaseUrl);
+    PostQuitMessage(0);
+}
 
 const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
     if (exePath_.empty()) {
         exePath_ = ModuleFileName(instance);
         size_t slash = exePath_.rfind(L'\\');
         exeDir_ = slash == std::wstring::npos ? exePath_ : exePath_.substr(0, slash);
+        settings_ = std::make_shared<ClientSettings>(exeDir_);
     }
     return exeDir_;
+}
+
+const std::shared_ptr<ClientSettings>& MainFrameWnd::Settings() {
+    GetExeDir(CPaintManagerUI::GetInstance());
+    return settings_;
 }
 
 void MainFrameWnd::SetLoginStep(LoginStep step) { g_loginStep = step; }
 
 void MainFrameWnd::RunLoginStep(bool autoLoginAllowed) {
-    if (!g_loginStep) return;
-    g_loginStep(*this, GetExeDir(CPaintManagerUI::GetInstance()), autoLoginAllowed);
-    // The dialog read the server address from the settings; the browsers route by it.
-    SetServerBaseUrl(serverBaseUrl);
+    if (g_loginStep) g_loginStep(login_, Settings(), autoLoginAllowed);
 }
 
-void MainFrameWnd::SetServerBaseUrl(const std::wstring& url) {
-    serverBaseUrl = url;
-    ClientHandler::Instance()->SetServerBaseUrl(url);
-}
-
-bool MainFrameWnd::RequestLogin() { return ::RequestLogin(*this); }
+bool MainFrameWnd::RequestLogin() { return ::RequestLogin(login_); }
 
 void MainFrameWnd::CheckForUpdate() {
-    std::wstring document = UpdaterCommandLine(m_hWnd, serverBaseUrl, AcceptPointForToday(),
+    std::wstring document = UpdaterCommandLine(m_hWnd, login_.serverBaseUrl, AcceptPointForToday(),
                                                GetProductVersion(CPaintManagerUI::GetInstance()));
     std::wstring updater = GetExeDir(CPaintManagerUI::GetInstance()) + L"\\quorvupdate.exe";
     // Without an updater the client runs on as it is; the failure is only traced.
@@ -103,7 +105,7 @@ void MainFrameWnd::InitWindow() {
     TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
     strip_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
-    ClientHandler::Instance()->SetMainWindow(m_hWnd);
+    ClientHandler::Instance()->SetMainWindow(m_hWnd, &login_.serverBaseUrl);
     const HICON trayIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY));
     trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, trayIcon, kClientTitle);
     FindModuleButtons();
@@ -202,7 +204,7 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_MODULE_ACTIVE:
-            if (wParam == 4 && userType == 3) return -1;
+            if (wParam == 4 && login_.userType == 3) return -1;
             // Six modules report an address; the short-message button (index 6) has none.
             if (wParam <= 5 && wParam < moduleButtons_.size()) HighlightModule(moduleButtons_[wParam]);
             break;
@@ -256,7 +258,7 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
         if (restart == 1) StartClientAgain(exePath_, L"NoLogin");
         return;
     }
-    ConfigFile(ConfigFile::PathIn(exeDir_)).SetClickCloseExit();
+    Settings()->RecordClickCloseExit();
     trayIcon_.reset();
     if (restart == 1) {
         // The new instance must not find the name still taken by this one: it is given up
@@ -284,7 +286,7 @@ void MainFrameWnd::ShowConfirmDlg() { confirmDlg_ = ConfirmDlg::Show(m_hWnd); }
 void MainFrameWnd::Notify(TNotifyUI& msg) {
     if (msg.sType.CompareNoCase(DUI_MSGTYPE_WINDOWINIT) == 0) {
         CControlUI* system = Find(L"btn_System");
-        if (system && system->GetParent()) system->GetParent()->SetVisible(userType != 3);
+        if (system && system->GetParent()) system->GetParent()->SetVisible(login_.userType != 3);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) == 0) {
         OnClick(msg);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_SELECTCHANGED) == 0) {
@@ -411,7 +413,7 @@ void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
     if (i <= tabs::kFirstTabButton + 1) {
         // The first tab stays: closing it brings the platform's start page back.
         if (CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser()) {
-            first->GetMainFrame()->LoadURL(serverBaseUrl);
+            first->GetMainFrame()->LoadURL(login_.serverBaseUrl);
         }
         return;
     }

@@ -502,7 +502,7 @@ TEST_F(MainWindowTest, ModuleButtonsLoadTheirAddressesAndMarkTheActiveModule) {
     ASSERT_NE(sms1, sms2);
     EXPECT_EQ(Browser(sms1)->GetMainFrame()->GetURL().ToWString(), ShortMessageBaseUrl() + L"login?token=tok123");
     EXPECT_EQ(Browser(sms2)->GetMainFrame()->GetURL().ToWString(), ShortMessageBaseUrl());
-    EXPECT_TRUE(frame_->loginToken.empty());
+    EXPECT_TRUE(frame_->login().loginToken.empty());
     EXPECT_TRUE(Control(L"btn_SMIS")->IsEnabled());
 }
 
