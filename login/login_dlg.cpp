@@ -267,7 +267,7 @@ void LoginDlg::SetLoginButton(bool busy) {
 }
 
 // The checks and control reads of an attempt run here on the UI thread; only the request and
-// the settings-file writes around it go to the worker.
+// the user name's write before it go to the worker.
 void LoginDlg::StartAttempt() {
     TimelineMark("login-attempt");
     loginInProgress_ = true;

@@ -12,10 +12,10 @@
 #include "login/login_request.h"
 #include "ui/skinned_window.h"
 
-// One sign-in attempt. The worker thread owns a copy of the inputs and writes only here; the
-// dialog reads the outcome on the UI thread. Shared by both, so a dialog closed during the
-// attempt leaves the worker nothing dangling: it finishes into this record, which nobody
-// reads any more.
+// One sign-in attempt. The worker thread owns a copy of the inputs and writes only here and,
+// through the shared settings owner (which takes its lock), the user name; the dialog reads the
+// outcome on the UI thread. Shared by both, so a dialog (or main window) gone during the attempt
+// leaves the worker nothing dangling: it finishes into this record, which nobody reads any more.
 struct LoginAttempt {
     LoginFields fields;  // inputs copied from the dialog's fields, outputs of the request
     std::shared_ptr<ClientSettings> settings;
