@@ -53,7 +53,8 @@ ClientHandler::ClientHandler() = default;
 
 void ClientHandler::OnAddressChange(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& url) {
     CEF_REQUIRE_UI_THREAD();
-    AddressRoute route = RouteAddress(serverBaseUrl_, url.ToWString());
+    if (!serverBaseUrl_) return;  // no main window: nothing to route to
+    AddressRoute route = RouteAddress(*serverBaseUrl_, url.ToWString());
     if (route.kind == AddressRoute::LoginPage) {
         PostMessageW(mainWindow_, WM_QUIT_CLIENT, 1, 1);
     } else if (route.kind == AddressRoute::Module) {

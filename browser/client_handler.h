@@ -62,10 +62,17 @@ public:
                       int selected_accept_filter, CefRefPtr<CefFileDialogCallback> callback) override;
 
     // Operations for the main window (UI thread):
-    void SetMainWindow(HWND window) { mainWindow_ = window; }
+    // The window all messages go to, and the server address that page addresses are routed by.
+    // The address stays the main window's (its login fields hold it); the handler keeps no copy
+    // and reads it at each address change, until the window forgets it.
+    void SetMainWindow(HWND window, const std::wstring* serverBaseUrl) {
+        mainWindow_ = window;
+        serverBaseUrl_ = serverBaseUrl;
+    }
+    void ForgetServerAddress(const std::wstring* serverBaseUrl) {
+        if (serverBaseUrl_ == serverBaseUrl) serverBaseUrl_ = nullptr;
+    }
     HWND GetMainWindow() const { return mainWindow_; }
-    void SetServerBaseUrl(const std::wstring& url) { serverBaseUrl_ = url; }
-    const std::wstring& GetServerBaseUrl() const { return serverBaseUrl_; }
     CefRefPtr<CefBrowser> GetBrowserById(int id);
     CefRefPtr<CefBrowser> GetFirstBrowser();
     void LoadUrlInBrowser(int id, const CefString& url);
@@ -81,8 +88,8 @@ public:
 private:
     HWND mainWindow_ = nullptr;
     LPARAM sendingTitle_ = 0;
-    bool limitBoxShown_ = false;  // the popup-limit box is on the screen
-    std::wstring serverBaseUrl_;
+    bool limitBoxShown_ = false;                   // the popup-limit box is on the screen
+    const std::wstring* serverBaseUrl_ = nullptr;  // see SetMainWindow
     // Every live browser in creation order; the first is the first tab's. Touched only on the
     // UI thread, and it alone decides that the process ends when the last browser closes.
     std::list<CefRefPtr<CefBrowser>> browsers_;

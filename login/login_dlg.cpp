@@ -4,9 +4,7 @@
 
 #include "common/timeline.h"
 #include "common/trace.h"
-#include "login/login_records.h"
 #include "login/password.h"
-#include "login/settings.h"
 #include "ui/messages.h"
 #include "ui/window_styles.h"
 
@@ -38,8 +36,8 @@ T* FindAs(CPaintManagerUI& pm, const wchar_t* name, const wchar_t* cls) {
 void LoginDlg::SetRequestForTesting(RequestFn request) { g_request = request ? request : &RequestLogin; }
 void LoginDlg::SetOpenPageForTesting(OpenPageFn open) { g_openPage = open ? open : &OpenPageInShell; }
 
-LoginDlg::LoginDlg(LoginFields& fields, bool autoLoginAllowed, const std::wstring& appDir)
-    : fields_(fields), appDir_(appDir), skipAutoLoginOnce_(!autoLoginAllowed) {}
+LoginDlg::LoginDlg(LoginFields& fields, std::shared_ptr<ClientSettings> settings, bool autoLoginAllowed)
+    : fields_(fields), settings_(std::move(settings)), skipAutoLoginOnce_(!autoLoginAllowed) {}
 
 LoginDlg::~LoginDlg() {
     if (attempt_) {
@@ -54,37 +52,35 @@ UINT LoginDlg::Run() {
     return ShowModal();
 }
 
-void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed) {
-    LoginDlg* dialog = new LoginDlg(fields, autoLoginAllowed, appDir);
+void ShowLoginDialog(LoginFields& fields, const std::shared_ptr<ClientSettings>& settings, bool autoLoginAllowed) {
+    LoginDlg* dialog = new LoginDlg(fields, settings, autoLoginAllowed);
     dialog->Run();  // the dialog deletes itself when its window is gone
 }
 
 void LoginDlg::InitWindow() {
     TimelineMark("login-skin-built");
-    errorLabel_ = FindAs<CLabelUI>(m_PaintManager, L"lbl_ErrMsg", DUI_CTR_LABEL);
-    errorIcon_ = m_PaintManager.FindControl(L"btn_ErrorIcon");
-    passwordEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_password", DUI_CTR_EDIT);
-    userNameEdit_ = FindAs<CEditUI>(m_PaintManager, L"edit_username", DUI_CTR_EDIT);
+    errorLabel_ = FindAs<CLabelUI>(Skin(), L"lbl_ErrMsg", DUI_CTR_LABEL);
+    errorIcon_ = Skin().FindControl(L"btn_ErrorIcon");
+    passwordEdit_ = FindAs<CEditUI>(Skin(), L"edit_password", DUI_CTR_EDIT);
+    userNameEdit_ = FindAs<CEditUI>(Skin(), L"edit_username", DUI_CTR_EDIT);
     // The skin may set a smaller limit; no skin may allow more.
     for (CEditUI* edit : {userNameEdit_, passwordEdit_}) {
         if (edit && (edit->GetMaxChar() == 0 || edit->GetMaxChar() > kMaxCredentialChars)) {
             edit->SetMaxChar(static_cast<UINT>(kMaxCredentialChars));
         }
     }
-    autoLoginBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_autologin", DUI_CTR_CHECKBOX);
-    rememberBox_ = FindAs<CCheckBoxUI>(m_PaintManager, L"chk_rememberpassword", DUI_CTR_CHECKBOX);
-    loginButton_ = FindAs<CButtonUI>(m_PaintManager, L"btn_Login", DUI_CTR_BUTTON);
-    userNameCombo_ = FindAs<CComboUI>(m_PaintManager, L"combo_username", DUI_CTR_COMBO);
+    autoLoginBox_ = FindAs<CCheckBoxUI>(Skin(), L"chk_autologin", DUI_CTR_CHECKBOX);
+    rememberBox_ = FindAs<CCheckBoxUI>(Skin(), L"chk_rememberpassword", DUI_CTR_CHECKBOX);
+    loginButton_ = FindAs<CButtonUI>(Skin(), L"btn_Login", DUI_CTR_BUTTON);
+    userNameCombo_ = FindAs<CComboUI>(Skin(), L"combo_username", DUI_CTR_COMBO);
 
-    fields_.serverBaseUrl = MainConfig(appDir_).ServerUrl();
+    fields_.serverBaseUrl = settings_->ServerUrl();
 
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 662, 442, SWP_NOMOVE);
     ApplyMonitorDpi();
     CenterWindow();
 
-    const std::wstring configPath = ConfigFile::PathIn(appDir_);
-    history_.SetFile(configPath);
-    history_.Load();
+    settings_->LoadHistory(history_);
     if (userNameCombo_) {
         for (const AccountHistory::Entry& entry : history_.entries()) {
             CListLabelElementUI* item = new CListLabelElementUI;
@@ -94,7 +90,7 @@ void LoginDlg::InitWindow() {
         SelectComboIndex(0);
     }
 
-    StoredLogin stored = ReadStoredLogin(configPath);
+    StoredLogin stored = settings_->ReadStoredLogin();
     if (!stored.fileExists) return;
     const std::wstring& storedName = stored.userName;
     const std::wstring& storedPassword = stored.encodedPassword;
@@ -271,7 +267,7 @@ void LoginDlg::SetLoginButton(bool busy) {
 }
 
 // The checks and control reads of an attempt run here on the UI thread; only the request and
-// the settings-file writes around it go to the worker.
+// the user name's write before it go to the worker.
 void LoginDlg::StartAttempt() {
     TimelineMark("login-attempt");
     loginInProgress_ = true;
@@ -298,7 +294,7 @@ void LoginDlg::StartAttempt() {
 
     auto next = std::make_shared<LoginAttempt>();
     next->fields = fields_;  // the inputs: server address, user name, encoded password
-    next->configFile = ConfigFile::PathIn(appDir_);
+    next->settings = settings_;
     next->dialog = m_hWnd;
     attempt_ = next;
     SetLoginButton(true);
@@ -319,7 +315,7 @@ DWORD WINAPI LoginDlg::AttemptThread(LPVOID param) {
     std::shared_ptr<LoginAttempt> attempt = *handed;
     if (attempt->proceed) {
         // Kept even when the attempt fails.
-        ConfigFile(attempt->configFile).SetUserName(attempt->fields.userName);
+        attempt->settings->RecordAttemptUser(attempt->fields.userName);
         TimelineMark("login-request-sent");
         attempt->succeeded = g_request(attempt->fields);
         TimelineMark("login-reply-read");
@@ -345,8 +341,8 @@ void LoginDlg::OnAttemptDone() {
             history_.Clear();
             // What the server accepted, not what the boxes hold now: they stay editable
             // while the request runs.
-            RecordSuccessfulLogin(done->configFile, done->fields.userName, done->fields.encodedPassword,
-                                  rememberAtStart_, autoLogin_);
+            settings_->RecordSuccessfulLogin(done->fields.userName, done->fields.encodedPassword, rememberAtStart_,
+                                             autoLogin_);
             Close(1);
         } else {
             ShowError(fields_.loginError);

@@ -8,16 +8,17 @@
 #include <string>
 
 #include "login/account_history.h"
+#include "login/client_settings.h"
 #include "login/login_request.h"
 #include "ui/skinned_window.h"
 
-// One sign-in attempt. The worker thread owns a copy of the inputs and writes only here; the
-// dialog reads the outcome on the UI thread. Shared by both, so a dialog closed during the
-// attempt leaves the worker nothing dangling: it finishes into this record, which nobody
-// reads any more.
+// One sign-in attempt. The worker thread owns a copy of the inputs and writes only here and,
+// through the shared settings owner (which takes its lock), the user name; the dialog reads the
+// outcome on the UI thread. Shared by both, so a dialog (or main window) gone during the attempt
+// leaves the worker nothing dangling: it finishes into this record, which nobody reads any more.
 struct LoginAttempt {
-    LoginFields fields;       // inputs copied from the dialog's fields, outputs of the request
-    std::wstring configFile;  // "config.bin"
+    LoginFields fields;  // inputs copied from the dialog's fields, outputs of the request
+    std::shared_ptr<ClientSettings> settings;
     std::atomic<bool> proceed{true};
     std::atomic<bool> succeeded{false};
     // Set by the worker when the request is over, before it posts WM_LOGIN_DONE: the message
@@ -33,9 +34,9 @@ public:
     static constexpr UINT WM_LOGIN_DONE = WM_USER + 0x50;
     static constexpr UINT WM_FOCUS_CONTROL = WM_USER + 1;
 
-    // `fields` outlive the dialog: it sets the server address from the program folder's
-    // settings, and fills the rest in when an attempt is over.
-    LoginDlg(LoginFields& fields, bool autoLoginAllowed, const std::wstring& appDir);
+    // `fields` outlive the dialog: it sets the server address from the settings, and fills the
+    // rest in when an attempt is over.
+    LoginDlg(LoginFields& fields, std::shared_ptr<ClientSettings> settings, bool autoLoginAllowed);
 
     // Creates the window (title, styles, top-most) and runs it modally; returns Close's value.
     UINT Run();
@@ -49,7 +50,6 @@ public:
 
     bool LoginInProgress() const { return loginInProgress_; }
     const std::wstring& EncodedPassword() const { return encodedPassword_; }
-    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
 
 protected:
     LPCTSTR GetWindowClassName() const override { return L"LoginDlg"; }
@@ -81,7 +81,7 @@ private:
     LoginFields& fields_;
     std::wstring userName_;
     std::wstring encodedPassword_;
-    std::wstring appDir_;
+    std::shared_ptr<ClientSettings> settings_;
     bool autoLogin_ = false;
     bool skipAutoLoginOnce_ = false;
     bool selectingCombo_ = false;  // inside SelectComboIndex
@@ -101,6 +101,5 @@ private:
     DuiLib::CComboUI* userNameCombo_ = nullptr;
 };
 
-// The start-up sequence's login step: the dialog for these fields, shown modally; `appDir` is
-// the folder of the settings files.
-void ShowLoginDialog(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed);
+// The start-up sequence's login step: the dialog for these fields and settings, shown modally.
+void ShowLoginDialog(LoginFields& fields, const std::shared_ptr<ClientSettings>& settings, bool autoLoginAllowed);

@@ -9,8 +9,6 @@ public:
     static ConfirmDlg* Show(HWND owner);
     // The live dialog, or nullptr.
     static ConfirmDlg* Current();
-    // For tests that press the dialog's buttons through the skin.
-    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
 
 protected:
     LPCTSTR GetWindowClassName() const override { return L"ConfirmDlg"; }

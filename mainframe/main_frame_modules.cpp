@@ -38,13 +38,15 @@ void MainFrameWnd::FindModuleButtons() {
     for (const wchar_t* name : kModuleButtons) moduleButtons_.push_back(Find(name));
 }
 
-void MainFrameWnd::OpenClientLogin() { OpenInNewTab(ClientLoginAddress(serverBaseUrl, userName, encodedPassword)); }
+void MainFrameWnd::OpenClientLogin() {
+    OpenInNewTab(ClientLoginAddress(login_.serverBaseUrl, login_.userName, login_.encodedPassword));
+}
 
 void MainFrameWnd::OpenInFirstTab(const std::wstring& url) {
     SelectTab(tabs::kFirstTabButton);
-    int id = tabs_.IdAt(tabs::kFirstTabButton);
+    const int id = tabs_.FirstId();
     ClientHandler::Instance()->LoadUrlInBrowser(id, url);
-    currentTabId_ = id;
+    tabs_.SetCurrent(id);
     LayoutBrowser(id);
 }
 
@@ -53,15 +55,15 @@ bool MainFrameWnd::OnModuleButton(CControlUI* sender) {
     for (int i = 0; i < 6; ++i) {
         if (name != kModuleButtons[i]) continue;
         // The system module always lives on the built-in server.
-        const std::wstring& base = i == 4 ? DefaultServerBaseUrl() : serverBaseUrl;
+        const std::wstring& base = i == 4 ? DefaultServerBaseUrl() : login_.serverBaseUrl;
         OpenInFirstTab(base + kModulePaths[i]);
         HighlightModule(sender);
         return true;
     }
     if (name == L"btn_SMIS") {
         // The token goes to the short-message system once per login.
-        std::wstring url = ShortMessageAddress(ShortMessageBaseUrl(), loginToken);
-        loginToken.clear();
+        std::wstring url = ShortMessageAddress(ShortMessageBaseUrl(), login_.loginToken);
+        login_.loginToken.clear();
         OpenInNewTab(url);
         return true;
     }

@@ -6,7 +6,7 @@
 #include "common/timeline.h"
 #include "common/trace.h"
 #include "include/cef_request_context.h"
-#include "login/settings.h"
+#include "login/client_settings.h"
 #include "mainframe/confirm_dlg.h"
 #include "mainframe/tab_logic.h"
 #include "mainframe/update_check.h"
@@ -60,35 +60,37 @@ CTabLayoutUI* AsTabLayout(CControlUI* control) {
 
 MainFrameWnd::MainFrameWnd() = default;
 
-MainFrameWnd::~MainFrameWnd() { PostQuitMessage(0); }
+MainFrameWnd::~MainFrameWnd() {
+    // The handler reads the server address from here; it must not outlive these fields.
+    ClientHandler::Instance()->ForgetServerAddress(&login_.serverBaseUrl);
+    PostQuitMessage(0);
+}
 
 const std::wstring& MainFrameWnd::GetExeDir(HINSTANCE instance) {
     if (exePath_.empty()) {
         exePath_ = ModuleFileName(instance);
         size_t slash = exePath_.rfind(L'\\');
         exeDir_ = slash == std::wstring::npos ? exePath_ : exePath_.substr(0, slash);
+        settings_ = std::make_shared<ClientSettings>(exeDir_);
     }
     return exeDir_;
+}
+
+const std::shared_ptr<ClientSettings>& MainFrameWnd::Settings() {
+    GetExeDir(CPaintManagerUI::GetInstance());
+    return settings_;
 }
 
 void MainFrameWnd::SetLoginStep(LoginStep step) { g_loginStep = step; }
 
 void MainFrameWnd::RunLoginStep(bool autoLoginAllowed) {
-    if (!g_loginStep) return;
-    g_loginStep(*this, GetExeDir(CPaintManagerUI::GetInstance()), autoLoginAllowed);
-    // The dialog read the server address from the settings; the browsers route by it.
-    SetServerBaseUrl(serverBaseUrl);
+    if (g_loginStep) g_loginStep(login_, Settings(), autoLoginAllowed);
 }
 
-void MainFrameWnd::SetServerBaseUrl(const std::wstring& url) {
-    serverBaseUrl = url;
-    ClientHandler::Instance()->SetServerBaseUrl(url);
-}
-
-bool MainFrameWnd::RequestLogin() { return ::RequestLogin(*this); }
+bool MainFrameWnd::RequestLogin() { return ::RequestLogin(login_); }
 
 void MainFrameWnd::CheckForUpdate() {
-    std::wstring document = UpdaterCommandLine(m_hWnd, serverBaseUrl, AcceptPointForToday(),
+    std::wstring document = UpdaterCommandLine(m_hWnd, login_.serverBaseUrl, AcceptPointForToday(),
                                                GetProductVersion(CPaintManagerUI::GetInstance()));
     std::wstring updater = GetExeDir(CPaintManagerUI::GetInstance()) + L"\\quorvupdate.exe";
     // Without an updater the client runs on as it is; the failure is only traced.
@@ -102,8 +104,8 @@ void MainFrameWnd::CheckForUpdate() {
 void MainFrameWnd::InitWindow() {
     TimelineMark("main-skin-built");
     CControlUI* strip = Find(L"ui_hl_urltabs");
-    tabs_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
-    ClientHandler::Instance()->SetMainWindow(m_hWnd);
+    strip_.Attach(strip ? static_cast<CHorizontalLayoutUI*>(strip->GetInterface(DUI_CTR_HORIZONTALLAYOUT)) : nullptr);
+    ClientHandler::Instance()->SetMainWindow(m_hWnd, &login_.serverBaseUrl);
     const HICON trayIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(IDI_CLIENT_TRAY));
     trayIcon_ = std::make_unique<TrayIcon>(m_hWnd, WM_TRAYICON, trayIcon, kClientTitle);
     FindModuleButtons();
@@ -120,7 +122,7 @@ LRESULT MainFrameWnd::ResponseDefaultKeyEvent(WPARAM wParam) {
 }
 
 LRESULT MainFrameWnd::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
-    if (currentTabId_ >= 0) LayoutBrowser(currentTabId_);
+    if (tabs_.Current() >= 0) LayoutBrowser(tabs_.Current());
     WindowImplBase::OnSize(uMsg, wParam, lParam, bHandled);
     return 0;
 }
@@ -153,13 +155,13 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_SHOWWINDOW:
-            if (wParam == 1) LayoutBrowser(currentTabId_);
+            if (wParam == 1) LayoutBrowser(tabs_.Current());
             break;
         case WM_MENUCLICK: {
             auto* command = reinterpret_cast<MenuCmd*>(wParam);
             if (command) {
                 OnMenuCommand(*command);
-                m_PaintManager.DeletePtr(command);
+                Skin().DeletePtr(command);
             }
             return 0;
         }
@@ -177,11 +179,11 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             // Only a live browser without a tab gets one: the number is open to other
             // processes, and a browser may already be gone when the posted message arrives.
             int id = static_cast<int>(lParam);
-            if (ClientHandler::Instance()->GetBrowserById(id) && TabIndex(id) < 0) AddTab(id);
+            if (ClientHandler::Instance()->GetBrowserById(id) && !tabs_.Contains(id)) AddTab(id);
             break;
         }
         case WM_TAB_RELAYOUT:
-            LayoutBrowser(currentTabId_);
+            LayoutBrowser(tabs_.Current());
             break;
         case WM_LOAD_URL: {
             // Only address objects this process made are read; anything else is ignored.
@@ -198,11 +200,11 @@ LRESULT MainFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_TAB_CLOSE: {
             int k = TabIndex(static_cast<int>(wParam));
-            if (k >= 1) OnTabCloseButton(tabs_.ItemAt(k + 1));
+            if (k >= 1) OnTabCloseButton(strip_.ItemAt(k + 1));
             break;
         }
         case WM_MODULE_ACTIVE:
-            if (wParam == 4 && userType == 3) return -1;
+            if (wParam == 4 && login_.userType == 3) return -1;
             // Six modules report an address; the short-message button (index 6) has none.
             if (wParam <= 5 && wParam < moduleButtons_.size()) HighlightModule(moduleButtons_[wParam]);
             break;
@@ -230,7 +232,7 @@ void MainFrameWnd::OnTrayIcon(LPARAM mouseMessage) {
         }
         SetForegroundWindow(m_hWnd);
     } else if (mouseMessage == WM_RBUTTONDOWN) {
-        OpenMenu(g_trayMenu, L"menu_tray.xml", &m_PaintManager, eMenuAlignment_Right | eMenuAlignment_Bottom);
+        OpenMenu(g_trayMenu, L"menu_tray.xml", &Skin(), eMenuAlignment_Right | eMenuAlignment_Bottom);
     }
 }
 
@@ -256,7 +258,7 @@ void MainFrameWnd::OnQuitClient(WPARAM end, LPARAM restart) {
         if (restart == 1) StartClientAgain(exePath_, L"NoLogin");
         return;
     }
-    ConfigFile(ConfigFile::PathIn(exeDir_)).SetClickCloseExit();
+    Settings()->RecordClickCloseExit();
     trayIcon_.reset();
     if (restart == 1) {
         // The new instance must not find the name still taken by this one: it is given up
@@ -284,7 +286,7 @@ void MainFrameWnd::ShowConfirmDlg() { confirmDlg_ = ConfirmDlg::Show(m_hWnd); }
 void MainFrameWnd::Notify(TNotifyUI& msg) {
     if (msg.sType.CompareNoCase(DUI_MSGTYPE_WINDOWINIT) == 0) {
         CControlUI* system = Find(L"btn_System");
-        if (system && system->GetParent()) system->GetParent()->SetVisible(userType != 3);
+        if (system && system->GetParent()) system->GetParent()->SetVisible(login_.userType != 3);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_CLICK) == 0) {
         OnClick(msg);
     } else if (msg.sType.CompareNoCase(DUI_MSGTYPE_SELECTCHANGED) == 0) {
@@ -301,7 +303,7 @@ void MainFrameWnd::OnClick(TNotifyUI& msg) {
         return;
     }
     if (name.Find(L"BtnSystemMenu") >= 0) {
-        OpenMenu(g_systemMenu, L"menu_system.xml", &m_PaintManager, eMenuAlignment_Right | eMenuAlignment_Top);
+        OpenMenu(g_systemMenu, L"menu_system.xml", &Skin(), eMenuAlignment_Right | eMenuAlignment_Top);
     } else if (name.Find(L"tab_btnclose") >= 0) {
         OnTabCloseButton(sender);
     }
@@ -320,7 +322,7 @@ void MainFrameWnd::OnClick(TNotifyUI& msg) {
         // Only hides: the process, the tray icon and every browser stay.
         ShowWindow(false, true);
     } else if (name == L"Btn_Back" || name == L"Btn_advance" || name == L"Btn_Refresh") {
-        CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->GetBrowserById(currentTabId_);
+        CefRefPtr<CefBrowser> browser = ClientHandler::Instance()->GetBrowserById(tabs_.Current());
         if (!browser) return;
         if (name == L"Btn_Back") {
             if (browser->CanGoBack()) browser->GoBack();
@@ -358,14 +360,16 @@ void MainFrameWnd::OnSelectChanged(TNotifyUI& msg) {
 // ---------------------------------------------------------------------------------------------
 // Tabs
 
-int MainFrameWnd::TabIndex(int browserId) const { return tabs_.IndexOf(browserId); }
+int MainFrameWnd::TabIndex(int browserId) const {
+    const int position = tabs_.PositionOf(browserId);
+    return position < 0 ? -1 : tabs::ButtonItem(position);
+}
 
 void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
     if (!browserMarker_) return;  // no browser area in the skin: no browsers at all
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place =
-        geometry::NewBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
+    RECT place = geometry::NewBrowserRect(client, browserMarker_->GetPos().bottom, Skin().GetDPIObj()->GetScale());
     CefWindowInfo info;
     SetAsBrowserChild(info, m_hWnd, place);
     CefBrowserSettings settings;
@@ -373,14 +377,14 @@ void MainFrameWnd::OpenInNewTab(const std::wstring& url) {
 }
 
 void MainFrameWnd::AddTab(int browserId) {
-    previousTabId_ = currentTabId_;
-    if (!tabs_.Layout()) return;
-    tabs_.Add(browserId);
-    currentTabId_ = browserId;
+    // Without a strip in the skin there are no tabs: nothing is current, nothing to return to.
+    if (!strip_.Layout()) return;
+    tabs_.Open(browserId);
+    strip_.Add(browserId);
     LayoutBrowser(browserId);
 }
 
-void MainFrameWnd::SelectTab(int index) { tabs_.Select(index); }
+void MainFrameWnd::SelectTab(int index) { strip_.Select(index); }
 
 void MainFrameWnd::LayoutBrowser(int browserId) {
     SelectTab(TabIndex(browserId));
@@ -388,54 +392,41 @@ void MainFrameWnd::LayoutBrowser(int browserId) {
     if (!browser || !browserMarker_) return;
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    RECT place =
-        geometry::LaidOutBrowserRect(client, browserMarker_->GetPos().bottom, m_PaintManager.GetDPIObj()->GetScale());
+    RECT place = geometry::LaidOutBrowserRect(client, browserMarker_->GetPos().bottom, Skin().GetDPIObj()->GetScale());
     HWND window = browser->GetHost()->GetWindowHandle();
     MoveWindow(window, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
     ::SetFocus(window);
 }
 
-void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) { tabs_.SetTitle(browserId, title); }
+void MainFrameWnd::SetTabTitle(int browserId, const std::wstring& title) {
+    strip_.SetTitle(tabs_.PositionOf(browserId), title);
+}
 
 void MainFrameWnd::OnTabClicked(CControlUI* tab) {
-    int id = static_cast<int>(tab->GetTag());
-    if (id > 0 && id != currentTabId_) {
-        previousTabId_ = -1;
-        currentTabId_ = id;
-        LayoutBrowser(id);
-    }
+    const int id = tabs_.IdAt(tabs::PositionOfButton(strip_.IndexOfItem(tab)));
+    if (tabs_.Click(id)) LayoutBrowser(id);
 }
 
 void MainFrameWnd::OnTabCloseButton(CControlUI* button) {
-    int i = tabs_.IndexOfItem(button);
+    int i = strip_.IndexOfItem(button);
     if (i < 0) return;
     if (i <= tabs::kFirstTabButton + 1) {
         // The first tab stays: closing it brings the platform's start page back.
         if (CefRefPtr<CefBrowser> first = ClientHandler::Instance()->GetFirstBrowser()) {
-            first->GetMainFrame()->LoadURL(serverBaseUrl);
+            first->GetMainFrame()->LoadURL(login_.serverBaseUrl);
         }
         return;
     }
-    int id = tabs_.IdAt(i - 1);
+    // The item before a close button is its tab's button.
+    int id = tabs_.IdAt(tabs::PositionOfButton(i - 1));
     if (id > 0) CloseTab(id);
 }
 
 void MainFrameWnd::CloseTab(int browserId) {
-    if (browserId < 1 || !tabs_.Layout()) return;
-    int n = tabs_.Count();
-    int s;
-    // The tab it came from may be gone by now (closed before this one): then fall back to
-    // the current tab, or the selection would land on no tab and every browser be hidden.
-    if (previousTabId_ > -1 && TabIndex(previousTabId_) >= 0) {
-        s = TabIndex(previousTabId_);
-        currentTabId_ = previousTabId_;
-    } else {
-        s = TabIndex(currentTabId_);
-    }
+    if (browserId < 1 || !strip_.Layout()) return;
+    const int position = tabs_.Close(browserId);
     ClientHandler::Instance()->CloseBrowserById(browserId);
-    int i = tabs_.Remove(browserId);
-    if (i < 0) return;
-    int next = tabs::NextCurrentIndex(s, i, n);
-    if (next != tabs::kKeepCurrent) currentTabId_ = next >= 0 ? tabs_.IdAt(next) : -1;
+    if (position < 0) return;
+    strip_.Remove(position);
     PostMessage(WM_TAB_RELAYOUT, 0, 0);
 }

@@ -1,5 +1,6 @@
 // The client's main window: tab strip and browser area, module buttons, caption buttons, tray
-// icon with its menu. It also holds the login fields for the whole run.
+// icon with its menu. It also holds the login fields (the server address among them: its one
+// home) and the settings files' owner for the whole run.
 #pragma once
 #include <windows.h>
 
@@ -9,30 +10,37 @@
 
 #include "login/login_request.h"
 #include "mainframe/page_script.h"
+#include "mainframe/tab_logic.h"
 #include "mainframe/tab_strip.h"
 #include "mainframe/tray_icon.h"
 #include "ui/skinned_window.h"
 
+class ClientSettings;
 class ConfirmDlg;
 
-class MainFrameWnd : public SkinnedWindow, public LoginFields {
+class MainFrameWnd : public SkinnedWindow {
 public:
-    // Shows the login dialog modally; fills the login fields. `appDir` holds the settings files.
-    using LoginStep = void (*)(LoginFields& fields, const std::wstring& appDir, bool autoLoginAllowed);
+    // Shows the login dialog modally; fills the login fields, reading and writing the settings.
+    using LoginStep = void (*)(LoginFields& fields, const std::shared_ptr<ClientSettings>& settings,
+                               bool autoLoginAllowed);
 
     MainFrameWnd();
     ~MainFrameWnd() override;
 
-    // Full path of the running module, cut before its last backslash (cached after the first call).
+    // Full path of the running module, cut before its last backslash (cached after the first
+    // call, which also makes the settings' owner for that folder).
     const std::wstring& GetExeDir(HINSTANCE instance);
     const std::wstring& GetExePath() const { return exePath_; }
 
     // Login (the start-up sequence runs the step, then asks IsLoggedIn).
     static void SetLoginStep(LoginStep step);
     void RunLoginStep(bool autoLoginAllowed);
-    bool IsLoggedIn() const { return loggedIn != 0; }
-    void SetServerBaseUrl(const std::wstring& url);
+    bool IsLoggedIn() const { return login_.loggedIn != 0; }
     bool RequestLogin();
+    LoginFields& login() { return login_; }
+    const LoginFields& login() const { return login_; }
+    // The one owner of "maincfg.ini" and "config.bin" (made for the program's folder).
+    const std::shared_ptr<ClientSettings>& Settings();
 
     // Starts the updater with today's query document (once per run, after the window shows).
     void CheckForUpdate();
@@ -56,11 +64,10 @@ public:
     void ShowConfirmDlg();
 
     // State, for the window's own users and tests.
-    int currentTab() const { return currentTabId_; }
-    int previousTab() const { return previousTabId_; }
+    int currentTab() const { return tabs_.Current(); }
+    int previousTab() const { return tabs_.Previous(); }
     int ShowState() const { return showState_; }
-    DuiLib::CHorizontalLayoutUI* TabLayout() const { return tabs_.Layout(); }
-    DuiLib::CPaintManagerUI& PaintManager() { return m_PaintManager; }
+    DuiLib::CHorizontalLayoutUI* TabLayout() const { return strip_.Layout(); }
     const std::vector<DuiLib::CControlUI*>& ModuleButtons() const { return moduleButtons_; }
     const TrayIcon* Tray() const { return trayIcon_.get(); }
 
@@ -85,13 +92,14 @@ private:
     void OnTabClicked(DuiLib::CControlUI* tab);
     void SetCaptionButtons(bool maximized);
     void FindModuleButtons();
-    DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
+    DuiLib::CControlUI* Find(const wchar_t* name) { return Skin().FindControl(name); }
 
+    LoginFields login_;
+    std::shared_ptr<ClientSettings> settings_;
     std::wstring exePath_;
     std::wstring exeDir_;
-    TabStrip tabs_;
-    int currentTabId_ = -1;
-    int previousTabId_ = -1;
+    TabModel tabs_;   // ids, order and selection of the tabs
+    TabStrip strip_;  // their items in the skin
     std::vector<DuiLib::CControlUI*> moduleButtons_;
     DuiLib::CControlUI* browserMarker_ = nullptr;
     int showState_ = 3;

@@ -1,5 +1,6 @@
 #include "mainframe/tab_logic.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #define QUORVANE_TEXT_(n) #n
@@ -59,10 +60,42 @@ TabRemoval RemovalFor(int i, int count) {
     return removal;
 }
 
-int NextCurrentIndex(int s, int i, int count) {
-    if (s > i) return s - 3;
-    if (s == i) return s == count - 2 ? i - 3 : i;
-    return kKeepCurrent;
+}  // namespace tabs
+
+int TabModel::IdAt(int position) const { return position >= 0 && position < Count() ? ids_[position] : -1; }
+
+int TabModel::PositionOf(int id) const {
+    auto it = std::find(ids_.begin(), ids_.end(), id);
+    return it == ids_.end() ? -1 : static_cast<int>(it - ids_.begin());
 }
 
-}  // namespace tabs
+void TabModel::Open(int id) {
+    previous_ = current_;
+    ids_.push_back(id);
+    current_ = id;
+}
+
+bool TabModel::Click(int id) {
+    if (id <= 0 || id == current_) return false;
+    previous_ = -1;
+    current_ = id;
+    return true;
+}
+
+int TabModel::Close(int id) {
+    // The tab it came from may be gone by now (closed before this one): then the current tab
+    // is the one to return to, or the selection would land on no tab.
+    int s;
+    if (previous_ > -1 && Contains(previous_)) {
+        s = PositionOf(previous_);
+        current_ = previous_;
+    } else {
+        s = PositionOf(current_);
+    }
+    const int i = PositionOf(id);
+    if (i < 0) return -1;
+    ids_.erase(ids_.begin() + i);
+    // A tab before or after the closed one keeps being current; so does no tab at all.
+    if (s == i) current_ = i < Count() ? ids_[i] : IdAt(i - 1);
+    return i;
+}

@@ -5,6 +5,7 @@
 // and its (invisible) close button item 5; the second tab is 6 (splitter), 7, 8; and so on.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tabs {
 
@@ -46,11 +47,45 @@ struct TabRemoval {
 };
 TabRemoval RemovalFor(int i, int count);
 
-// Index, in the strip after the removal, of the tab button that becomes current after the tab
-// at `i` closes in a strip of `count` items, given `s`, the index (before the removal) of the
-// tab to return to. Returns
-// kKeepCurrent when the current tab stays as it is, or -1 when there is no such item.
-constexpr int kKeepCurrent = -2;
-int NextCurrentIndex(int s, int i, int count);
+// Strip item of the tab button at tab `position` (0 is the first tab), and back: the position
+// whose button is item `item`, or -1 when that item is no tab button.
+constexpr int ButtonItem(int position) { return kFirstTabButton + 3 * position; }
+constexpr int PositionOfButton(int item) {
+    return item >= kFirstTabButton && (item - kFirstTabButton) % 3 == 0 ? (item - kFirstTabButton) / 3 : -1;
+}
 
 }  // namespace tabs
+
+// The main window's tabs: their browser ids in strip order, the current tab and the tab to
+// return to when a newly opened one closes. The one owner of that state: the window and the
+// strip ask it, the strip's items only show it. Positions count tabs, 0 being the first.
+class TabModel {
+public:
+    int Count() const { return static_cast<int>(ids_.size()); }
+    int IdAt(int position) const;  // -1 when there is no such tab
+    int PositionOf(int id) const;  // -1 when `id` has no tab
+    bool Contains(int id) const { return PositionOf(id) >= 0; }
+    int FirstId() const { return IdAt(0); }
+    int Current() const { return current_; }
+    int Previous() const { return previous_; }
+
+    // A new last tab, which becomes current; the one current until now is the tab to return to.
+    void Open(int id);
+    // A click on tab `id`: it becomes current and there is no tab to return to any more. False
+    // (nothing changes) for an id below 1 or the current tab.
+    bool Click(int id);
+    // Makes `id` current (-1: none) and leaves the tab to return to as it is.
+    void SetCurrent(int id) { current_ = id; }
+
+    // Closes tab `id` and picks the new current tab. First the tab to return to, while it still
+    // exists, becomes current (else the current tab stays); call that tab s. Then, when `id`
+    // has a tab: it leaves the order, and if it was s, the tab that took its place becomes
+    // current, or the one before it when it was the last. Returns the position the closed tab
+    // had, or -1 when it had none (the first step is still taken).
+    int Close(int id);
+
+private:
+    std::vector<int> ids_;
+    int current_ = -1;
+    int previous_ = -1;
+};

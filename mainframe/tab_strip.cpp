@@ -15,18 +15,6 @@ CControlUI* TabStrip::ItemAt(int index) const { return layout_ ? layout_->GetIte
 
 int TabStrip::IndexOfItem(CControlUI* item) const { return layout_ && item ? layout_->GetItemIndex(item) : -1; }
 
-int TabStrip::IndexOf(int browserId) const {
-    for (int i = 0; i < Count(); ++i) {
-        if (static_cast<int>(layout_->GetItemAt(i)->GetTag()) == browserId) return i;
-    }
-    return -1;
-}
-
-int TabStrip::IdAt(int index) const {
-    CControlUI* item = ItemAt(index);
-    return item ? static_cast<int>(item->GetTag()) : -1;
-}
-
 void TabStrip::Add(int browserId) {
     if (!layout_) return;
     int n = layout_->GetCount();
@@ -68,23 +56,19 @@ void TabStrip::Select(int index) {
         blankedSplitters_[1] = layout_->GetItemAt(beside.after);
         blankedSplitters_[1]->SetText(L"");
     }
-    if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true, true);
+    if (auto* option = static_cast<COptionUI*>(item->GetInterface(DUI_CTR_OPTION))) option->Selected(true);
 }
 
-void TabStrip::SetTitle(int browserId, const std::wstring& title) {
-    if (!layout_) return;
-    std::wstring text = tabs::TabText(title);
-    for (int i = 0; i < layout_->GetCount(); ++i) {
-        CControlUI* item = layout_->GetItemAt(i);
-        if (static_cast<int>(item->GetTag()) != browserId) continue;
-        item->SetText(text.c_str());
-        item->SetToolTip(title.c_str());
-    }
+void TabStrip::SetTitle(int position, const std::wstring& title) {
+    CControlUI* button = position >= 0 ? ItemAt(tabs::ButtonItem(position)) : nullptr;
+    if (!button) return;
+    button->SetText(tabs::TabText(title).c_str());
+    button->SetToolTip(title.c_str());
 }
 
-int TabStrip::Remove(int browserId) {
-    int i = IndexOf(browserId);
-    if (i < 0) return -1;
+int TabStrip::Remove(int position) {
+    const int i = tabs::ButtonItem(position);
+    if (!layout_ || position < 0 || i + 1 >= layout_->GetCount()) return -1;
     tabs::TabRemoval removal = tabs::RemovalFor(i, layout_->GetCount());
     CControlUI* close = layout_->GetItemAt(removal.closeButton);
     CControlUI* splitter = removal.splitter >= 0 ? layout_->GetItemAt(removal.splitter) : nullptr;

@@ -1,6 +1,7 @@
-// The tabs of the main window's strip, one per browser: the only code that adds, orders, selects
-// and removes tab items. Each tab button carries its browser id as the skin tag; the layout of
-// items is that of mainframe/tab_logic.h.
+// The main window's strip of tab items: the only code that adds, selects and removes them. It
+// shows the tabs of the TabModel (mainframe/tab_logic.h) in its order and knows no ids of its
+// own: each tab button carries its browser id as the skin tag for the skin's sake, which the
+// client never reads back. The layout of items is that of mainframe/tab_logic.h.
 #pragma once
 #include <string>
 
@@ -15,18 +16,15 @@ public:
     int Count() const;
     DuiLib::CControlUI* ItemAt(int index) const;
     int IndexOfItem(DuiLib::CControlUI* item) const;
-    // Item index of the tab button of `browserId`, or -1.
-    int IndexOf(int browserId) const;
-    // The browser id tagged on item `index`, or -1 when there is no such item.
-    int IdAt(int index) const;
 
-    // A new last tab for the browser (splitter, button, close button).
+    // A new last tab (splitter, button, close button), its button tagged with `browserId`.
     void Add(int browserId);
-    // Selects the button at `index` and blanks the splitters on either side of it.
+    // Selects the button at item `index` and blanks the splitters on either side of it.
     void Select(int index);
-    void SetTitle(int browserId, const std::wstring& title);
-    // Removes the tab's items; returns the index its button had, or -1 when it has no tab.
-    int Remove(int browserId);
+    void SetTitle(int position, const std::wstring& title);
+    // Removes the items of the tab at `position`; returns the index its button had, or -1 when
+    // there is no such tab.
+    int Remove(int position);
 
 private:
     DuiLib::CHorizontalLayoutUI* layout_ = nullptr;

@@ -4,7 +4,12 @@
 #pragma once
 #include "ui/skin.h"
 
+// The one place that reaches the window base's own members (m_PaintManager, the skin folder and
+// the resource type); every window and test asks Skin() for the paint manager.
 class SkinnedWindow : public DuiLib::WindowImplBase {
+public:
+    DuiLib::CPaintManagerUI& Skin() { return m_PaintManager; }
+
 protected:
     SkinnedWindow() = default;
     ~SkinnedWindow() override = default;

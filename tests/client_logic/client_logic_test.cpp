@@ -169,22 +169,18 @@ TEST(TabLogic, SplittersBesideTheSelectedTab) {
     EXPECT_EQ(-1, last.after);
 }
 
-TEST(TabLogic, ClosingTabsRemovesTheRightItemsAndPicksTheNextTab) {
-    // Closing the last of three tabs while it is selected selects the second tab.
+// Which tab is selected after a close: tests/client_logic/tab_model_test.cpp.
+TEST(TabLogic, ClosingTabsRemovesTheRightItems) {
+    // The last of three: its close button, the splitter before it, its button.
     auto last = tabs::RemovalFor(10, 12);
     EXPECT_EQ(11, last.closeButton);
     EXPECT_EQ(9, last.splitter);
     EXPECT_EQ(10, last.button);
-    EXPECT_EQ(7, tabs::NextCurrentIndex(10, 10, 12));
-    // Closing the selected middle tab selects the former third tab, now at the same index.
+    // The middle one: the splitter after it.
     auto middle = tabs::RemovalFor(7, 12);
     EXPECT_EQ(8, middle.closeButton);
     EXPECT_EQ(9, middle.splitter);
     EXPECT_EQ(7, middle.button);
-    EXPECT_EQ(7, tabs::NextCurrentIndex(7, 7, 12));
-    // A tab after the closed one moves three places left; one before it stays current.
-    EXPECT_EQ(7, tabs::NextCurrentIndex(10, 7, 12));
-    EXPECT_EQ(tabs::kKeepCurrent, tabs::NextCurrentIndex(4, 7, 12));
     // The only tab never takes a fixed skin item with it.
     EXPECT_EQ(-1, tabs::RemovalFor(4, 6).splitter);
 }

@@ -12,7 +12,7 @@
 
 #include "common/base64.h"
 #include "login/account_history.h"
-#include "login/login_records.h"
+#include "login/client_settings.h"
 #include "login/profile.h"
 #include "login/sealed_password.h"
 #include "login/settings.h"
@@ -96,7 +96,7 @@ TEST(SealedPassword, ConfigFileWritesSealedAndReadsBothForms) {
 
     // A file as the client wrote it before: the open value signs in as it is.
     WriteBytes(path, "[cloud_client]\r\nusername=demo\r\npassword=ZKGVtbzEyMw==\r\nautologin=true\r\n");
-    StoredLogin stored = ReadStoredLogin(path);
+    StoredLogin stored = ClientSettings(folder.path()).ReadStoredLogin();
     EXPECT_EQ(L"demo", stored.userName);
     EXPECT_EQ(L"ZKGVtbzEyMw==", stored.encodedPassword);
     EXPECT_TRUE(stored.autoLogin);
@@ -108,7 +108,7 @@ TEST(SealedPassword, AnotherUsersStoredPasswordReadsAsNone) {
     WriteBytes(path, "[cloud_client]\r\nusername=demo\r\nautologin=true\r\n");
     WritePrivateProfileStringW(L"cloud_client", L"password", SealedElsewhere(L"ZKGVtbzEyMw==", "other").c_str(),
                                path.c_str());
-    StoredLogin stored = ReadStoredLogin(path);
+    StoredLogin stored = ClientSettings(folder.path()).ReadStoredLogin();
     EXPECT_EQ(L"demo", stored.userName);  // the name stays
     EXPECT_EQ(L"", stored.encodedPassword);
     EXPECT_TRUE(stored.autoLogin);  // the choice stays; without a password it starts nothing
@@ -119,8 +119,8 @@ TEST(SealedPassword, RememberedLongPasswordComesBackWhole) {
     TempFolder folder;
     const std::wstring path = ConfigFile::PathIn(folder.path());
     const std::wstring longest = L"5" + std::wstring(kMaxEncodedPasswordChars - 1, L'q');
-    RecordSuccessfulLogin(path, L"u", longest, true, true);
-    EXPECT_EQ(longest, ReadStoredLogin(path).encodedPassword);
+    ClientSettings(folder.path()).RecordSuccessfulLogin(L"u", longest, true, true);
+    EXPECT_EQ(longest, ClientSettings(folder.path()).ReadStoredLogin().encodedPassword);
     AccountHistory history;
     history.SetFile(path);
     history.Load();
@@ -129,7 +129,7 @@ TEST(SealedPassword, RememberedLongPasswordComesBackWhole) {
     // Longer values come from no password box: both places cut them the same way.
     WritePrivateProfileStringW(L"cloud_client", L"password", (longest + L"xyz").c_str(), path.c_str());
     WritePrivateProfileStringW(L"HistoryAccount", L"password1", (longest + L"xyz").c_str(), path.c_str());
-    EXPECT_EQ(longest, ReadStoredLogin(path).encodedPassword);
+    EXPECT_EQ(longest, ClientSettings(folder.path()).ReadStoredLogin().encodedPassword);
     AccountHistory again;
     again.SetFile(path);
     again.Load();
@@ -154,7 +154,7 @@ TEST(SealedPassword, HistoryOfTheOlderFormLosesNoAccountAndIsSealedAtTheNextSave
         EXPECT_EQ(before, loaded);
     }
     // The next sign-in saves: every password sealed, every account still there.
-    RecordSuccessfulLogin(path, L"dave", L"ZZGF2ZQ==", false, false);
+    ClientSettings(folder.path()).RecordSuccessfulLogin(L"dave", L"ZZGF2ZQ==", false, false);
     for (const wchar_t* key : {L"password1", L"password2", L"password4"}) {
         EXPECT_TRUE(IsSealedPassword(Key(path, L"HistoryAccount", key))) << key;
     }

@@ -64,7 +64,7 @@ void RunPendingScript() {
     if (d.hwnd) {
         auto* window = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(d.hwnd, GWLP_USERDATA));
         d.dlg = static_cast<LoginDlg*>(window);
-        d.pm = &d.dlg->PaintManager();
+        d.pm = &d.dlg->Skin();
     }
     script(d);
     if (::IsWindow(d.hwnd)) ::PostMessageW(d.hwnd, WM_CLOSE, kLeftOpen, 0);
@@ -92,9 +92,9 @@ UINT RunDialog(MainFrameWnd& frame, bool autoLoginAllowed, Script script, bool v
     UINT_PTR timer = ::SetTimer(nullptr, 0, 1, &OnScriptTimer);
     UINT result = 0;
     if (viaShowLoginDialog) {
-        ShowLoginDialog(frame, frame.GetExeDir(CPaintManagerUI::GetInstance()), autoLoginAllowed);
+        ShowLoginDialog(frame.login(), frame.Settings(), autoLoginAllowed);
     } else {
-        result = (new LoginDlg(frame, autoLoginAllowed, frame.GetExeDir(CPaintManagerUI::GetInstance())))->Run();
+        result = (new LoginDlg(frame.login(), frame.Settings(), autoLoginAllowed))->Run();
     }
     // A dialog that closed by itself before the timer came still gets its script run.
     ::KillTimer(nullptr, timer);
@@ -119,7 +119,7 @@ void Settle() {
 MainFrameWnd& FreshFrame() {
     SetUpSkinOnce();
     static MainFrameWnd* frame = new MainFrameWnd;  // never deleted: see the header
-    static_cast<LoginFields&>(*frame) = LoginFields();
+    frame->login() = LoginFields();
     return *frame;
 }
 

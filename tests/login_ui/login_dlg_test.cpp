@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 #include "dialog_driver.h"
-#include "login/login_records.h"
+#include "login/client_settings.h"
 #include "login/password.h"
 #include "login/sealed_password.h"
 #include "net/http_interface.h"
@@ -125,8 +125,8 @@ TEST_F(LoginDialog, EmptyFieldsAreRefusedWithTheirMessageAndFocus) {
         EXPECT_TRUE(PumpUntil([&] { return !d.Alive(); }));
     });
     EXPECT_EQ(0u, result);
-    EXPECT_EQ(0, frame->loggedIn);
-    EXPECT_EQ(DefaultServerUrl(), frame->serverBaseUrl);  // no "maincfg.ini"
+    EXPECT_EQ(0, frame->login().loggedIn);
+    EXPECT_EQ(DefaultServerUrl(), frame->login().serverBaseUrl);  // no "maincfg.ini"
 }
 
 TEST_F(LoginDialog, NothingIsWrittenWhenTheChecksFail) {
@@ -334,8 +334,8 @@ TEST_F(LoginDialog, RefusedAttemptShowsTheServerTextAndKeepsTheUserName) {
         EXPECT_EQ(L"<missing>", Config(kHistory, L"AccountCount"));
     });
     EXPECT_NE(1u, result);
-    EXPECT_EQ(url, frame->serverBaseUrl);
-    EXPECT_EQ(0, frame->loggedIn);
+    EXPECT_EQ(url, frame->login().serverBaseUrl);
+    EXPECT_EQ(0, frame->login().loggedIn);
     auto requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ("POST /platform/encrypt/login HTTP/1.1", requests[0].RequestLine());
@@ -359,7 +359,7 @@ TEST_F(LoginDialog, NetworkFailureShowsTimeoutAndAllowsAnotherAttempt) {
         PumpUntil([&] { return !d.Alive(); });
     });
     EXPECT_EQ(1, FakeRequest::Get().Calls());
-    EXPECT_EQ(1, frame->loggedIn);
+    EXPECT_EQ(1, frame->login().loggedIn);
 }
 
 TEST_F(LoginDialog, ServersThatNeverAnswerEndWithAMessage) {
@@ -443,10 +443,10 @@ TEST_F(LoginDialog, SuccessfulAttemptRecordsTheAccountAndCloses) {
         EXPECT_TRUE(PumpUntil([&] { return !d.Alive(); }));
     });
     EXPECT_EQ(1u, result);
-    EXPECT_EQ(1, frame->loggedIn);
-    EXPECT_EQ("tok-9", frame->loginToken);
-    EXPECT_EQ(3, frame->userType);
-    EXPECT_EQ(L"", frame->loginError);
+    EXPECT_EQ(1, frame->login().loggedIn);
+    EXPECT_EQ("tok-9", frame->login().loginToken);
+    EXPECT_EQ(3, frame->login().userType);
+    EXPECT_EQ(L"", frame->login().loginError);
 
     auto requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
@@ -534,7 +534,7 @@ TEST_F(LoginDialog, SuccessRecordsThePasswordThatWasSentNotOneTypedMeanwhile) {
     EXPECT_EQ(L"right", DecodePassword(sent));
     EXPECT_EQ(sent, StoredPassword(kSection, L"password"));
     EXPECT_EQ(sent, StoredPassword(kHistory, L"password1"));
-    EXPECT_EQ(sent, frame->encodedPassword);
+    EXPECT_EQ(sent, frame->login().encodedPassword);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -592,13 +592,13 @@ TEST_F(LoginDialog, AutoLoginNeedsTheOptionAStoredPasswordAndNoNoLoginFlag) {
             EXPECT_EQ(1, FakeRequest::Get().Calls());
             EXPECT_EQ(row.password, FakeRequest::Get().sent.encodedPassword);  // stored form, unchanged
             EXPECT_EQ(row.user, FakeRequest::Get().sent.userName);
-            EXPECT_EQ(1, frame->loggedIn);
-            EXPECT_EQ("fake-token", frame->loginToken);
-            EXPECT_EQ(7, frame->userType);
+            EXPECT_EQ(1, frame->login().loggedIn);
+            EXPECT_EQ("fake-token", frame->login().loginToken);
+            EXPECT_EQ(7, frame->login().userType);
         } else {
             EXPECT_TRUE(sawDialog);
             EXPECT_EQ(0, FakeRequest::Get().Calls());
-            EXPECT_EQ(0, frame->loggedIn);
+            EXPECT_EQ(0, frame->login().loggedIn);
         }
     }
 }
@@ -636,9 +636,9 @@ TEST_F(LoginDialog, CloseDuringASlowAttemptLeavesTheWorkerNothingToTouch) {
         FakeRequest::Get().Release();
         ASSERT_TRUE(PumpUntil([] { return FakeRequest::Get().Returned() == 1; }));
         Settle();
-        EXPECT_EQ(0, frame->loggedIn);
-        EXPECT_EQ("", frame->loginToken);
-        EXPECT_EQ(-1, frame->userType);
+        EXPECT_EQ(0, frame->login().loggedIn);
+        EXPECT_EQ("", frame->login().loginToken);
+        EXPECT_EQ(-1, frame->login().userType);
         EXPECT_EQ(L"alice", Config(kSection, L"username"));  // written before the request
         EXPECT_EQ(L"<missing>", Config(kSection, L"password"));
         EXPECT_EQ(L"<missing>", Config(kHistory, L"AccountCount"));
@@ -737,7 +737,7 @@ TEST_F(LoginDialog, ForgedAttemptDoneMessagesChangeNothing) {
         EXPECT_TRUE(d.Alive());
         EXPECT_EQ(L"", d.Text(L"lbl_ErrMsg"));
     });
-    EXPECT_EQ(0, frame->loggedIn);
+    EXPECT_EQ(0, frame->login().loggedIn);
 }
 
 TEST_F(LoginDialog, EnterStartsAnAttempt) {
@@ -772,7 +772,7 @@ TEST_F(LoginDialog, EnterStartsAnAttempt) {
         });
         EXPECT_EQ(1u, result);
         EXPECT_EQ(1, FakeRequest::Get().Calls());
-        EXPECT_EQ(1, frame->loggedIn);
+        EXPECT_EQ(1, frame->login().loggedIn);
     }
 }
 
@@ -805,7 +805,7 @@ TEST_F(LoginDialog, LinksOpenThePagesOfTheConfiguredServer) {
     ASSERT_EQ(2u, g_openedPages.size());
     EXPECT_EQ(L"http://platform.test:8080/findPassword", g_openedPages[0]);
     EXPECT_EQ(L"http://platform.test:8080/register", g_openedPages[1]);
-    EXPECT_EQ(0, frame->loggedIn);
+    EXPECT_EQ(0, frame->login().loggedIn);
 }
 
 TEST_F(LoginDialog, LinksOpenOnlyWebAddresses) {
@@ -854,7 +854,7 @@ TEST_F(LoginDialog, SealedAndOlderStoredPasswordsSignInWithTheSameEncoding) {
             *frame, true, [&](Dialog& d) { PumpUntil([&] { return !d.Alive(); }); }, true);
         EXPECT_EQ(1, FakeRequest::Get().Calls());
         EXPECT_EQ(enc, FakeRequest::Get().sent.encodedPassword);
-        EXPECT_EQ(enc, frame->encodedPassword);
+        EXPECT_EQ(enc, frame->login().encodedPassword);
         // Whatever form it was read in, it is stored sealed now.
         EXPECT_TRUE(IsSealedPassword(Config(kSection, L"password")));
         EXPECT_EQ(enc, StoredPassword(kSection, L"password"));
@@ -891,7 +891,7 @@ TEST_F(LoginDialog, PasswordsThatDoNotOpenAreNeverSent) {
         EXPECT_EQ(L"密码不能为空", d.Text(L"lbl_ErrMsg"));
     });
     EXPECT_EQ(0, FakeRequest::Get().Calls());
-    EXPECT_EQ(0, frame->loggedIn);
+    EXPECT_EQ(0, frame->login().loggedIn);
 }
 
 }  // namespace

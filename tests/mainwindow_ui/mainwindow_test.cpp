@@ -188,13 +188,13 @@ protected:
 
     CControlUI* Item(int i) const { return frame_->TabLayout()->GetItemAt(i); }
     int Count() const { return frame_->TabLayout()->GetCount(); }
-    CControlUI* Control(const wchar_t* name) { return frame_->PaintManager().FindControl(name); }
+    CControlUI* Control(const wchar_t* name) { return frame_->Skin().FindControl(name); }
     CefRefPtr<CefBrowser> Browser(int id) { return ClientHandler::Instance()->GetBrowserById(id); }
     HWND BrowserWindow(int id) {
         CefRefPtr<CefBrowser> b = Browser(id);
         return b ? b->GetHost()->GetWindowHandle() : nullptr;
     }
-    bool Click(const wchar_t* name) { return Testing::ClickControl(&frame_->PaintManager(), name); }
+    bool Click(const wchar_t* name) { return Testing::ClickControl(&frame_->Skin(), name); }
     bool PumpUntil(const std::function<bool()>& done) { return cef_test::PumpUntil(done, kWait); }
     void Idle() { cef_test::WaitForIdle(kWait); }
     // Enabled flags of the seven module buttons, in their fixed order.
@@ -295,7 +295,7 @@ TEST_F(MainWindowTest, TabItemsTitlesAndSelectionThroughAddSelectAndClose) {
     GetClientRect(hwnd_, &client);
     GetWindowRect(BrowserWindow(firstId_), &placed);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&placed), 2);
-    int scale = frame_->PaintManager().GetDPIObj()->GetScale();
+    int scale = frame_->Skin().GetDPIObj()->GetScale();
     int top = Control(L"lbl_splitterbrowser")->GetPos().bottom;
     EXPECT_EQ(placed.left, client.left + scale / 100);
     EXPECT_EQ(placed.right - placed.left, client.right - client.left - 2 * scale / 100);
@@ -502,7 +502,7 @@ TEST_F(MainWindowTest, ModuleButtonsLoadTheirAddressesAndMarkTheActiveModule) {
     ASSERT_NE(sms1, sms2);
     EXPECT_EQ(Browser(sms1)->GetMainFrame()->GetURL().ToWString(), ShortMessageBaseUrl() + L"login?token=tok123");
     EXPECT_EQ(Browser(sms2)->GetMainFrame()->GetURL().ToWString(), ShortMessageBaseUrl());
-    EXPECT_TRUE(frame_->loginToken.empty());
+    EXPECT_TRUE(frame_->login().loginToken.empty());
     EXPECT_TRUE(Control(L"btn_SMIS")->IsEnabled());
 }
 
@@ -602,7 +602,7 @@ TEST_F(MainWindowTest, DpiIsClampedTo96Through200) {
     ASSERT_TRUE(Open());
     int monitor = CDPI::GetMainMonitorDPI();
     int expected = monitor < 96 ? 96 : monitor > 200 ? 200 : monitor;
-    EXPECT_EQ(frame_->PaintManager().GetDPIObj()->GetDPI(), expected);
+    EXPECT_EQ(frame_->Skin().GetDPIObj()->GetDPI(), expected);
     struct {
         WORD requested;
         int applied;
@@ -610,7 +610,7 @@ TEST_F(MainWindowTest, DpiIsClampedTo96Through200) {
     for (auto& row : rows) {
         SCOPED_TRACE(row.requested);
         EXPECT_EQ(::SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(row.requested, row.requested), 0), 0);
-        EXPECT_EQ(frame_->PaintManager().GetDPIObj()->GetDPI(), row.applied);
+        EXPECT_EQ(frame_->Skin().GetDPIObj()->GetDPI(), row.applied);
     }
     ::SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
 }
@@ -729,7 +729,7 @@ TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
     }
     EXPECT_EQ(dialogs, 1);
 
-    ASSERT_TRUE(Testing::ClickControl(&dialog->PaintManager(), L"btnCancel"));
+    ASSERT_TRUE(Testing::ClickControl(&dialog->Skin(), L"btnCancel"));
     Idle();
     EXPECT_FALSE(IsWindowVisible(dialog->GetHWND()));
     EXPECT_TRUE(g_exits.empty());
@@ -739,7 +739,7 @@ TEST_F(MainWindowTest, TrayMenuExitAsksOnceCancelKeepsRunningOkEnds) {
     // Confirmed: config.bin records it and the process ends with -1, without a restart.
     chooseExit();
     EXPECT_EQ(ConfirmDlg::Current(), dialog);
-    ASSERT_TRUE(Testing::ClickControl(&dialog->PaintManager(), L"btnOK"));
+    ASSERT_TRUE(Testing::ClickControl(&dialog->Skin(), L"btnOK"));
     Idle();
     EXPECT_EQ(g_exits, std::vector<UINT>{0xFFFFFFFFu});
     EXPECT_TRUE(g_restarts.empty());

@@ -68,7 +68,7 @@ int wmain() {
     for (int round = 0; round < 2; ++round) {
         for (const Module& module : kModules) {
             const double start = NowMs();
-            if (!DuiLib::Testing::ClickControl(&frame->PaintManager(), module.button)) {
+            if (!DuiLib::Testing::ClickControl(&frame->Skin(), module.button)) {
                 std::printf("{\"error\":\"no button\"}\n");
                 return 1;
             }

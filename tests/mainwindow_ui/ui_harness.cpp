@@ -136,12 +136,12 @@ void StopEngine() {
 MainFrameWnd* OpenMainWindow(const Site& site, const Login& login) {
     auto* frame = new MainFrameWnd();
     frame->GetExeDir(GetModuleHandleW(nullptr));
-    frame->SetServerBaseUrl(site.WUrl(""));
-    frame->userName = L"demo";
-    frame->encodedPassword = L"ZKGVtbzEyMw==";
-    frame->loginToken = login.token;
-    frame->userType = login.userType;
-    frame->loggedIn = 1;
+    frame->login().serverBaseUrl = site.WUrl("");
+    frame->login().userName = L"demo";
+    frame->login().encodedPassword = L"ZKGVtbzEyMw==";
+    frame->login().loginToken = login.token;
+    frame->login().userType = login.userType;
+    frame->login().loggedIn = 1;
     frame->Create(nullptr, kClientTitle, 0x16CF0000, WS_EX_ACCEPTFILES, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                   CW_USEDEFAULT, nullptr);
     frame->CenterWindow();
