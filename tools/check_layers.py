@@ -9,7 +9,12 @@
   - nothing outside app/ (tests and benches included) includes a file of app/;
   - client folders include the skin library only through ui/skin.h (which keeps windowsx.h's
     macros away from the engine's DOM methods);
-  - no source file of those folders reaches 500 lines (split it along its jobs instead).
+  - no source file of those folders reaches 500 lines (split it along its jobs instead);
+  - the skin library's window-base members (m_PaintManager, GetSkinFolder, GetResourceType),
+    which public versions of the library name differently, appear only in ui/skinned_window.*,
+    so that moving to another version is a change there only;
+  - client code calls the skin controls only in forms every version of the library has:
+    SetCheck(bool), SelectItem(int[, bool]) and Selected(bool), not the stand-in's longer ones.
 
 Prints each violation and exits 1; prints one summary line and exits 0 otherwise.
 Usage: check_layers.py [repository root]
@@ -24,6 +29,11 @@ ORDER = [["app"], ["mainframe"], ["login", "browser"], ["ui", "process"], ["net"
 STEP = {folder: step for step, group in enumerate(ORDER) for folder in group}
 # Folders outside the client's order and what each may use.
 ALLOWED = {"updater": {"net", "common"}}
+WINDOW_BASE = re.compile(r"\b(m_PaintManager|GetSkinFolder|GetResourceType)\b")
+WINDOW_BASE_HOME = {os.path.join("ui", "skinned_window.h"), os.path.join("ui", "skinned_window.cpp")}
+# Member calls and the most arguments the common form takes.
+CALL_FORMS = {"SetCheck": 1, "SelectItem": 2, "Selected": 1}
+MEMBER_CALL = re.compile(r"(?:->|\.)(" + "|".join(CALL_FORMS) + r")\s*\(")
 TEST_INCLUDE = re.compile(r'^\s*#\s*include\s*[<"](?:\.\./)*((?:tests|bench)/[^">]*)[">]')
 MAX_LINES = 500
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
@@ -39,6 +49,41 @@ def sources(root, top):
         for name in files:
             if name.endswith(SOURCE_SUFFIXES):
                 yield os.path.join(folder, name)
+
+
+def argument_count(line, start):
+    """Arguments of the call whose "(" is at line[start - 1], or None when it does not close on
+    the line."""
+    depth, count, empty = 0, 1, True
+    for c in line[start:]:
+        if c in "([{":
+            depth += 1
+        elif c in ")]}":
+            if depth == 0:
+                return 0 if empty else count
+            depth -= 1
+        elif c == "," and depth == 0:
+            count += 1
+        if not c.isspace():
+            empty = False
+    return None
+
+
+def skin_call_problems(rel, path):
+    problems = []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for number, line in enumerate(f, 1):
+            code = line.split("//", 1)[0]
+            if rel not in WINDOW_BASE_HOME:
+                m = WINDOW_BASE.search(code)
+                if m:
+                    problems.append(f"{rel}:{number}: {m.group(1)} outside ui/skinned_window (use its Skin())")
+            for m in MEMBER_CALL.finditer(code):
+                count = argument_count(code, m.end())
+                if count is not None and count > CALL_FORMS[m.group(1)]:
+                    problems.append(f"{rel}:{number}: {m.group(1)} with {count} arguments "
+                                    f"(a form only the stand-in has)")
+    return problems
 
 
 def included_folders(path):
@@ -101,6 +146,8 @@ def main():
                     for number, line in enumerate(f, 1):
                         if SKIN_HEADER.match(line):
                             problems.append(f"{rel}:{number}: includes UIlib.h directly (use ui/skin.h)")
+            if top not in ALLOWED:
+                problems.extend(skin_call_problems(rel, path))
             with open(path, encoding="utf-8", errors="replace") as f:
                 for number, line in enumerate(f, 1):
                     m = TEST_INCLUDE.match(line)

@@ -77,6 +77,30 @@ class CheckLayersTest(unittest.TestCase):
                 self.assertIn(rel + ":", out)
                 self.assertIn("product code includes", out)
 
+    def test_skin_library_forms_that_not_every_version_has_fail(self):
+        # Forms every version of the library has, and the window base inside its one home.
+        fine = planted("login/login_dlg.h", "void F() { box->SetCheck(IsOn(a, b)); combo->SelectItem(i, false); "
+                       "tab.SelectItem(2); option->Selected(true); }  // m_PaintManager in a comment")
+        fine["ui/skinned_window.h"] = "DuiLib::CPaintManagerUI& Skin() { return m_PaintManager; }\n"
+        code, out = run_on(fine)
+        self.assertEqual(code, 0, out)
+        cases = {
+            "silent check": ("login/login_dlg.h", "void F() { box->SetCheck(true, false); }", "SetCheck with 2"),
+            "silent select": ("login/login_dlg.h", "void F() { combo->SelectItem(i, false, false); }",
+                              "SelectItem with 3"),
+            "option event flag": ("ui/messages.h", "void F() { o.Selected(true, true); }", "Selected with 2"),
+            "paint manager": ("mainframe/main_frame_wnd.h", "auto* c = m_PaintManager.FindControl(L\"x\");",
+                              "m_PaintManager outside ui/skinned_window"),
+            "skin folder": ("login/login_dlg.h", "CDuiString GetSkinFolder() override;",
+                            "GetSkinFolder outside ui/skinned_window"),
+        }
+        for name, (rel, line, expected) in cases.items():
+            with self.subTest(name):
+                code, out = run_on(planted(rel, line))
+                self.assertEqual(code, 1, out)
+                self.assertIn(rel + ":", out)
+                self.assertIn(expected, out)
+
 
 class CheckFormatTest(unittest.TestCase):
     def setUp(self):
