@@ -56,7 +56,7 @@ public:
     bool Write(const char* data, size_t size) override {
         DWORD written = 0;
         if (!WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) || written != size) return false;
-        // Should the SHA-256 thread fail, the check reads the file again instead.
+        // Should the SHA-256 thread fail, its digest is refused and the check reads the file again.
         if (sha_ && !sha_->Add(data, size)) sha_ = nullptr;
         if (md5_) md5_->Update(data, size);
         if (counter_) *counter_ += size;
@@ -66,8 +66,6 @@ public:
         return !progress_ || progress_->OnProgress(received, total);
     }
     bool Cancelled() const override { return progress_ && progress_->Cancelled(); }
-    // The SHA-256 thread was given every block.
-    bool ShaKept() const { return sha_ != nullptr; }
 
 private:
     HANDLE file_;
@@ -130,7 +128,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& target, Downloa
     const bool ok = http.Download(WideToUtf8(url), writer, InstallerSizeLimit(target), kDownloadFlags);
     if (ok && alone) {
         held->md5 = md5.HexDigest();
-        held->hasSha256 = sha && writer.ShaKept() && sha->Finish(held->sha256);
+        held->hasSha256 = sha && sha->Finish(held->sha256);  // false once an Add failed
         held->file = std::move(file);
     }
     file.reset();
